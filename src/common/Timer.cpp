@@ -1,5 +1,7 @@
 #include "common/Timer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 
 #include "common/Logger.h"
@@ -97,7 +99,9 @@ bool Timer::isTimeOver(double seconds) const
 
 std::vector<int> Timer::getReadableTime(double seconds) const
 {
-    const int whole = static_cast<int>(seconds);
+    // Out-of-range or NaN input would make the conversion undefined.
+    const double bounded = std::isfinite(seconds) ? std::clamp(seconds, -2147483647.0, 2147483647.0) : 0.0;
+    const int whole = static_cast<int>(bounded);
     return {whole / 60, whole % 60};
 }
 
