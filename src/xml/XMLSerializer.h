@@ -58,7 +58,8 @@ public:
 
     /// \brief Writes one leaf: `indent` tabs, the tag with its attributes (unquoted), the
     /// value, the closing tag, and a line end when `indent` is not 0. Only an empty string
-    /// gives the self-closing form `<name/>`. A bool is written as 1 or 0. Always true.
+    /// gives the self-closing form `<name/>`. A bool is written as 1 or 0. True (false only
+    /// for a null `doc`).
     template <typename T>
     static bool writeLeafNode(std::ostream* doc, const std::string& nodeName, T leafValue,
                               std::vector<XMLNodeAttribute>* attrs, unsigned int indent);
@@ -71,6 +72,9 @@ bool XMLSerializer::writeLeafNode(std::ostream* doc, const std::string& nodeName
     static_assert(std::is_same_v<T, float> || std::is_same_v<T, unsigned int> || std::is_same_v<T, int> ||
                       std::is_same_v<T, bool> || std::is_same_v<T, double> || std::is_same_v<T, std::string>,
                   "writeLeafNode supports float, unsigned int, int, bool, double and std::string");
+    if (doc == nullptr) {
+        return false;
+    }
     // Numbers always format to some text; only a string can be empty.
     bool empty = false;
     if constexpr (std::is_same_v<T, std::string>) {
