@@ -1,0 +1,79 @@
+#pragma once
+// The agent's one UDP channel to the server: whole XML texts, one per
+// datagram, to and from a single fixed server address. Nothing blocks.
+
+#include <SDL_net.h>
+
+#include <cstddef>
+#include <string>
+
+class Connection {
+public:
+    /// \brief Size of each packet's data area; a message must fit with its terminating zero.
+    static constexpr int kPacketSize = 16384;
+    /// \brief The longest text that may be sent.
+    static constexpr std::size_t kMaxMessageLength = kPacketSize - 1;
+    /// \brief Most datagrams one receive call takes off the socket, so a flood cannot stall the loop.
+    static constexpr int kMaxDatagramsPerReceive = 4096;
+
+    /// \brief An unopened connection: every send fails, every receive reports nothing.
+    Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    /// \brief Closes what is open and releases the network library.
+    virtual ~Connection();
+
+    /// \brief Opens the library, both packets and a socket on a free local port, and resolves
+    /// the server (port reduced to 16 bits). On failure reports on standard error, returns false
+    /// and leaves the connection unopened.
+    bool Init(const std::string& pServer, int pPort);
+
+    /// \brief Sends the text plus one zero byte; true if handed to the network.
+    bool Send(const std::string& pMsg);
+    /// \brief Sends the connect request without a zero byte; true if handed to the network.
+    bool sendConnectionRequest(const std::string& request);
+    /// \brief Sends `<connect>true</connect>` or `<connect>false</connect>` without a zero byte.
+    bool sendConnectionResponse(bool value);
+
+    /// \brief Takes the oldest waiting datagram from the server; true if one arrived.
+    bool ReceiveOne();
+    /// \brief Drains the socket (bounded), keeping only the newest datagram; true if any arrived.
+    bool Receive();
+
+    /// \brief Copy of the last datagram received, exactly its length; empty if none.
+    std::string getData() const;
+    /// \brief The last datagram's bytes without copying; valid until the next receive.
+    const char* data() const;
+    /// \brief The last datagram's length in bytes.
+    std::size_t size() const;
+
+    /// \brief Judges the server's answer to the connect request, reporting on standard output.
+    bool receiveConnectionResponse(const std::string& srvMsg);
+
+    /// \brief Releases the socket and packets; the connection is unopened afterwards.
+    void Close();
+
+    /// \brief Whether datagrams from hosts other than the server are taken (off by default).
+    void setAcceptAnySource(bool accept) { mAcceptAnySource = accept; }
+    /// \brief See setAcceptAnySource.
+    bool acceptsAnySource() const { return mAcceptAnySource; }
+    /// \brief True once Init has succeeded, until Close.
+    bool isOpen() const { return mWasInit; }
+
+private:
+    enum class Poll { kNothing, kAccepted, kDropped };
+
+    bool sendText(const char* text, std::size_t length, bool withTerminator, const char* caller);
+    Poll pollOnce();
+    void release();
+
+    IPaddress mServerAddress{};
+    UDPsocket mSocket = nullptr;
+    UDPpacket* mSendBuffer = nullptr;
+    UDPpacket* mReceiveBuffer = nullptr;
+    bool mWasInit = false;
+    // Datagrams land here first, so one from a foreign host never replaces the last good one.
+    UDPpacket* mIncoming = nullptr;
+    bool mLibraryStarted = false;
+    bool mAcceptAnySource = false;
+};
