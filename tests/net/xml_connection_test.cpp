@@ -101,20 +101,4 @@ INSTANTIATE_TEST_SUITE_P(
         ServerConnectCase{"corrupt", "<connect><type>", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ServerToClientConnect, WritesItsThreeLeavesAtTheGivenDepth)
-{
-    ServerToClientConnect message;
-    message.mType = "Server";
-    message.mProtocolVersion = "1.0";
-    message.mMovementMode = "wheels";
-    EXPECT_EQ(writeNested(message),
-              "<connect><type>Server</type><protocol_version>1.0</protocol_version>"
-              "<movement_mode>wheels</movement_mode></connect>");
-    std::ostringstream out;
-    EXPECT_TRUE(message.write(&out, 1));
-    EXPECT_EQ(out.str(),
-              "\t<type>Server</type>\n\t<protocol_version>1.0</protocol_version>\n"
-              "\t<movement_mode>wheels</movement_mode>\n");
-}
-
 }  // namespace
