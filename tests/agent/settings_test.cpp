@@ -54,6 +54,7 @@ struct IntConversionCase {
     int value;
     std::string error;
 };
+void PrintTo(const IntConversionCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class IntConversion : public ::testing::TestWithParam<IntConversionCase> {};
 
@@ -112,6 +113,7 @@ struct BadClientSetting {
     std::string value;  // "<absent>" removes the key
     std::string message;
 };
+void PrintTo(const BadClientSetting& c, std::ostream* os) { *os << c.key << "=" << c.value; }
 
 class ClientRefuses : public ::testing::TestWithParam<BadClientSetting> {};
 
@@ -149,6 +151,12 @@ struct ShapeCase {
     std::string configFile;
     std::string error;
 };
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    for (const auto& w : c.words) {
+        *os << '[' << w << ']';
+    }
+}
 
 class CommandLineShapeTest : public ::testing::TestWithParam<ShapeCase> {};
 
@@ -198,6 +206,12 @@ struct RefusedOption {
     std::vector<std::string> words;
     std::string stderrText;
 };
+void PrintTo(const RefusedOption& c, std::ostream* os)
+{
+    for (const auto& w : c.words) {
+        *os << '[' << w << ']';
+    }
+}
 
 class OverrideRefuses : public ::testing::TestWithParam<RefusedOption> {};
 
