@@ -1,0 +1,42 @@
+#include "sim/MatchStats.h"
+
+#include <cstdio>
+
+void printSummary(std::ostream& out, const Scenario& scenario, const Referee& referee,
+                  const std::vector<RobotStats>& robots, const TrafficStats& traffic, bool interrupted)
+{
+    char line[256];
+    out << "=== simserver match summary ===\n";
+    if (interrupted) {
+        out << "match interrupted before the end\n";
+    }
+    std::snprintf(line, sizeof line, "final score: yellow %d - %d blue\n", referee.yellow(), referee.blue());
+    out << line;
+    std::snprintf(line, sizeof line, "game time: %.3f s (%ld steps), play time %.3f s\n", referee.time(),
+                  referee.step(), referee.playTime());
+    out << line;
+    out << "goals: " << referee.goals().size() << "\n";
+    for (const GoalRecord& g : referee.goals()) {
+        std::snprintf(line, sizeof line, "  goal at %.3f s for %s\n", g.time,
+                      g.side == GoalFor::Yellow ? "yellow" : "blue");
+        out << line;
+    }
+    out << "robots:\n";
+    for (std::size_t i = 0; i < robots.size() && i < scenario.robots.size(); ++i) {
+        const RobotSpec& spec = scenario.robots[i];
+        const RobotStats& s = robots[i];
+        std::snprintf(line, sizeof line,
+                      "  robot %d %s %s: admitted %s, connect reply %s, commands %ld, kick commands %ld, "
+                      "kicks %ld, no answer %ld, camera drop-outs %ld\n",
+                      spec.vtId, teamName(spec.team), spec.nickname.c_str(), s.admitted ? "yes" : "no",
+                      s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, s.noAnswer, s.dropouts);
+        out << line;
+    }
+    std::snprintf(line, sizeof line,
+                  "datagrams: received %ld, dropped %ld (oversized %ld, invalid %ld, unknown sender %ld, "
+                  "refused connects %ld)\n",
+                  traffic.datagrams, traffic.dropped(), traffic.oversized, traffic.invalid, traffic.unknownSender,
+                  traffic.refusedConnects);
+    out << line;
+    out.flush();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The command line of simserver.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/Scenario.h"
+
+/// \brief Everything the command line can set.
+struct SimOptions {
+    std::string host = "127.0.0.1";
+    int port = 20000;
+    std::string scenarioFile;
+    bool fiveASide = false;
+    /// \brief Play time in seconds; negative = the scenario's.
+    double length = -1.0;
+    bool fast = false;
+    /// \brief Fast mode: longest wait for the robots' answers to one world state.
+    int stepTimeoutMs = 250;
+    /// \brief Longest wait for every robot to connect before the kick-off.
+    double waitSeconds = 10.0;
+    bool seedSet = false;
+    std::uint64_t seed = 0;
+    /// \brief Noise overrides; negative = the scenario's.
+    double noiseDist = -1.0;
+    double noiseAngle = -1.0;
+    double dropout = -1.0;
+    std::vector<Blackout> blackouts;
+    std::string recordFile;
+    bool quiet = false;
+    bool listRobots = false;
+    /// \brief Write one agent working directory per robot here, then exit.
+    std::string agentConfigDir;
+    std::string agentTemplate;
+    std::string velocidadeFile;
+};
+
+/// \brief Outcome of reading the command line.
+enum class ParseOutcome { Run, Help, Error };
+
+/// \brief Reads argv into `options`; on Error `error` says why.
+ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
+
+/// \brief The --help text.
+void printHelp(std::ostream& out);
+
+/// \brief The scenario the options ask for, with their overrides applied.
+/// \throws ScenarioError
+Scenario scenarioFor(const SimOptions& options);

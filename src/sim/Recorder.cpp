@@ -1,0 +1,152 @@
+#include "sim/Recorder.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+void appendf(std::string& out, const char* fmt, double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, fmt, std::isfinite(value) ? value : 0.0);
+    out += buf;
+}
+
+void appendInt(std::string& out, long value)
+{
+    out += std::to_string(value);
+}
+
+void appendCommand(std::string& out, const RobotCommand& cmd)
+{
+    switch (cmd.kind) {
+    case RobotCommand::Kind::None:
+        out += "{\"type\":\"none\"}";
+        break;
+    case RobotCommand::Kind::Wheels:
+        out += "{\"type\":\"wheel_velocities\",\"left\":";
+        appendf(out, "%.6g", cmd.left);
+        out += ",\"right\":";
+        appendf(out, "%.6g", cmd.right);
+        out += '}';
+        break;
+    case RobotCommand::Kind::Kick:
+        out += "{\"type\":\"kick\",\"angle\":";
+        appendf(out, "%.6g", cmd.kickAngleDeg);
+        out += ",\"force\":";
+        appendf(out, "%.6g", cmd.kickForce);
+        out += '}';
+        break;
+    case RobotCommand::Kind::Goto:
+        out += "{\"type\":\"goto\",\"dist\":";
+        appendInt(out, static_cast<long>(cmd.gotoDist));
+        out += ",\"angle\":";
+        appendInt(out, cmd.gotoAngleDeg);
+        out += '}';
+        break;
+    }
+}
+
+}  // namespace
+
+Recorder::~Recorder()
+{
+    close();
+}
+
+bool Recorder::open(const std::string& fileName, std::string& error)
+{
+    close();
+    mFile = std::fopen(fileName.c_str(), "w");
+    if (mFile == nullptr) {
+        error = "cannot write " + fileName + ": " + std::strerror(errno);
+        return false;
+    }
+    mFailed = false;
+    mLine.reserve(4096);
+    return true;
+}
+
+void Recorder::record(const Scenario& scenario, const Referee& referee, const std::vector<RobotBody>& robots,
+                      const std::vector<char>& seen, const BallBody& ball, const StepEvents& events)
+{
+    if (mFile == nullptr) {
+        return;
+    }
+    std::string& l = mLine;
+    l.clear();
+    l += "{\"step\":";
+    appendInt(l, referee.step());
+    l += ",\"time\":";
+    appendf(l, "%.3f", referee.time());
+    l += ",\"mode\":\"";
+    l += playModeText(referee.mode());
+    l += "\",\"score\":{\"yellow\":";
+    appendInt(l, referee.yellow());
+    l += ",\"blue\":";
+    appendInt(l, referee.blue());
+    l += "},\"ball\":{\"x\":";
+    appendf(l, "%.3f", ball.pos.x);
+    l += ",\"y\":";
+    appendf(l, "%.3f", ball.pos.y);
+    l += "},\"robots\":[";
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        const RobotSpec& spec = scenario.robots[i];
+        if (i > 0) {
+            l += ',';
+        }
+        l += "{\"id\":";
+        appendInt(l, spec.vtId);
+        l += ",\"team\":\"";
+        l += teamName(spec.team);
+        l += "\",\"x\":";
+        appendf(l, "%.3f", robots[i].pos.x);
+        l += ",\"y\":";
+        appendf(l, "%.3f", robots[i].pos.y);
+        l += ",\"heading\":";
+        appendf(l, "%.4f", radToDeg(robots[i].heading));
+        l += ",\"seen\":";
+        l += (i < seen.size() && seen[i]) ? "true" : "false";
+        l += ",\"cmd\":";
+        appendCommand(l, robots[i].cmd);
+        l += '}';
+    }
+    l += "],\"kicks\":[";
+    for (std::size_t k = 0; k < events.kickers.size(); ++k) {
+        if (k > 0) {
+            l += ',';
+        }
+        appendInt(l, scenario.robots[static_cast<std::size_t>(events.kickers[k])].vtId);
+    }
+    l += ']';
+    if (events.goal != GoalFor::None) {
+        l += ",\"goal\":\"";
+        l += events.goal == GoalFor::Yellow ? "yellow" : "blue";
+        l += '"';
+    }
+    l += "}\n";
+    if (std::fwrite(l.data(), 1, l.size(), mFile) != l.size()) {
+        mFailed = true;
+    }
+}
+
+void Recorder::flush()
+{
+    if (mFile != nullptr && std::fflush(mFile) != 0) {
+        mFailed = true;
+    }
+}
+
+bool Recorder::close()
+{
+    if (mFile == nullptr) {
+        return !mFailed;
+    }
+    flush();
+    if (std::fclose(mFile) != 0) {
+        mFailed = true;
+    }
+    mFile = nullptr;
+    return !mFailed;
+}

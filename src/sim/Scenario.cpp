@@ -1,0 +1,312 @@
+#include "sim/Scenario.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "common/Properties.h"
+
+namespace {
+
+constexpr std::size_t kMaxNicknameLength = 32;
+constexpr int kMaxRobots = 64;
+const char* const kRobotPrefix = "ROBOT_";
+const char* const kBlackoutPrefix = "BLACKOUT_";
+
+bool startsWith(const std::string& text, const char* prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+std::string trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return "";
+    }
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+// Strict: the whole text must be one finite number.
+bool parseDouble(const std::string& text, double& out)
+{
+    const std::string t = trim(text);
+    if (t.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(t.c_str(), &end);
+    if (errno != 0 || end != t.c_str() + t.size() || !std::isfinite(value)) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool parseInt(const std::string& text, long long lo, long long hi, long long& out)
+{
+    const std::string t = trim(text);
+    if (t.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(t.c_str(), &end, 10);
+    if (errno != 0 || end != t.c_str() + t.size() || value < lo || value > hi) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+std::vector<std::string> words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    std::string w;
+    while (in >> w) {
+        out.push_back(w);
+    }
+    return out;
+}
+
+bool validNickname(const std::string& nick)
+{
+    if (nick.empty() || nick.size() > kMaxNicknameLength) {
+        return false;
+    }
+    for (char c : nick) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                        c == '-' || c == '.';
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+RobotSpec makeRobot(int vtId, mrTeam team, const char* nick, double x, double y, double headingDeg)
+{
+    RobotSpec r;
+    r.vtId = vtId;
+    r.team = team;
+    r.nickname = nick;
+    r.kickoff = {x, y};
+    r.kickoffHeading = degToRad(headingDeg);
+    return r;
+}
+
+// "team nickname x y heading_deg [dropout]"
+RobotSpec parseRobot(int vtId, const std::string& value, const std::string& where)
+{
+    const std::vector<std::string> w = words(value);
+    if (w.size() != 5 && w.size() != 6) {
+        throw ScenarioError(where + ": expected 'team nickname x y heading_deg [dropout]'");
+    }
+    RobotSpec r;
+    r.vtId = vtId;
+    if (w[0] == "yellow") {
+        r.team = TEAM_YELLOW;
+    } else if (w[0] == "blue") {
+        r.team = TEAM_BLUE;
+    } else {
+        throw ScenarioError(where + ": team must be yellow or blue");
+    }
+    if (!validNickname(w[1])) {
+        throw ScenarioError(where + ": nickname must be 1 to 32 letters, digits, '_', '-' or '.'");
+    }
+    r.nickname = w[1];
+    double heading = 0.0;
+    if (!parseDouble(w[2], r.kickoff.x) || !parseDouble(w[3], r.kickoff.y) || !parseDouble(w[4], heading)) {
+        throw ScenarioError(where + ": x, y and heading must be numbers");
+    }
+    r.kickoffHeading = degToRad(heading);
+    if (w.size() == 6 && (!parseDouble(w[5], r.dropout) || r.dropout < 0.0 || r.dropout > 1.0)) {
+        throw ScenarioError(where + ": dropout must be a number from 0 to 1");
+    }
+    return r;
+}
+
+// "vt_id start end" in game seconds.
+Blackout parseBlackout(const std::string& value, const std::string& where)
+{
+    const std::vector<std::string> w = words(value);
+    long long id = 0;
+    Blackout b;
+    if (w.size() != 3 || !parseInt(w[0], 0, 1000000, id) || !parseDouble(w[1], b.start) ||
+        !parseDouble(w[2], b.end) || b.start < 0.0 || b.end < b.start) {
+        throw ScenarioError(where + ": expected 'vt_id start end' with 0 <= start <= end");
+    }
+    b.vtId = static_cast<int>(id);
+    return b;
+}
+
+}  // namespace
+
+const RobotSpec* Scenario::robot(int vtId) const
+{
+    for (const RobotSpec& r : robots) {
+        if (r.vtId == vtId) {
+            return &r;
+        }
+    }
+    return nullptr;
+}
+
+const char* teamName(mrTeam team)
+{
+    return team == TEAM_BLUE ? "blue" : "yellow";
+}
+
+Scenario defaultScenario(int perSide)
+{
+    Scenario s;
+    // Yellow defends x = -L/2 and faces +x (bearing 90 deg); blue mirrors it.
+    if (perSide >= 5) {
+        s.robots = {
+            makeRobot(1, TEAM_YELLOW, "GO", -690, 0, 90),   makeRobot(2, TEAM_YELLOW, "Y1", -450, -300, 90),
+            makeRobot(3, TEAM_YELLOW, "Y2", -450, 300, 90), makeRobot(4, TEAM_YELLOW, "Y3", -200, -150, 90),
+            makeRobot(5, TEAM_YELLOW, "Y4", -200, 150, 90), makeRobot(6, TEAM_BLUE, "GO", 690, 0, -90),
+            makeRobot(7, TEAM_BLUE, "B1", 450, 300, -90),   makeRobot(8, TEAM_BLUE, "B2", 450, -300, -90),
+            makeRobot(9, TEAM_BLUE, "B3", 200, 150, -90),   makeRobot(10, TEAM_BLUE, "B4", 200, -150, -90),
+        };
+    } else {
+        s.robots = {
+            makeRobot(1, TEAM_YELLOW, "GO", -690, 0, 90), makeRobot(2, TEAM_YELLOW, "Y1", -300, -250, 90),
+            makeRobot(3, TEAM_YELLOW, "Y2", -300, 250, 90), makeRobot(4, TEAM_BLUE, "GO", 690, 0, -90),
+            makeRobot(5, TEAM_BLUE, "B1", 300, 250, -90),   makeRobot(6, TEAM_BLUE, "B2", 300, -250, -90),
+        };
+    }
+    return s;
+}
+
+Scenario loadScenario(const std::string& fileName)
+{
+    Properties props;
+    try {
+        props = PropertyReader().read(fileName);
+    } catch (const PropertyStreamError&) {
+        throw ScenarioError(fileName + ": cannot be read");
+    } catch (const BadPropertyFormatException&) {
+        throw ScenarioError(fileName + ": a line is not KEY=value");
+    }
+
+    Scenario s = defaultScenario(3);
+    std::map<std::string, double*> numbers = {
+        {"FIELD_LENGTH", &s.field.length},
+        {"FIELD_WIDTH", &s.field.width},
+        {"GOAL_WIDTH", &s.field.goalWidth},
+        {"GOAL_DEPTH", &s.field.goalDepth},
+        {"TIME_STEP", &s.physics.timeStep},
+        {"WHEEL_DEAD_BAND", &s.physics.deadBand},
+        {"WHEEL_GAIN", &s.physics.wheelGain},
+        {"WHEEL_MAX_LEVEL", &s.physics.maxLevel},
+        {"WHEEL_BASE", &s.physics.wheelBase},
+        {"ROBOT_RADIUS", &s.physics.robotRadius},
+        {"BALL_RADIUS", &s.physics.ballRadius},
+        {"MOUTH_DEPTH", &s.physics.mouthDepth},
+        {"MOUTH_HALF_ANGLE", &s.physics.mouthHalfAngleDeg},
+        {"BALL_KEEP", &s.physics.ballKeep},
+        {"WALL_RESTITUTION", &s.physics.wallRestitution},
+        {"KICK_REACH", &s.physics.kickReach},
+        {"KICK_HALF_ANGLE", &s.physics.kickHalfAngleDeg},
+        {"KICK_SPEED_PER_FORCE", &s.physics.kickSpeedPerForce},
+        {"KICK_MAX_SPEED", &s.physics.kickMaxSpeed},
+        {"MATCH_LENGTH", &s.rules.matchLength},
+        {"KICKOFF_PAUSE", &s.rules.kickoffPause},
+        {"WARN_ENDING", &s.rules.warnEnding},
+        {"TIME_OVER_LENGTH", &s.rules.timeOverLength},
+        {"NOISE_DIST", &s.camera.distNoise},
+        {"NOISE_ANGLE", &s.camera.angleNoise},
+        {"DROPOUT", &s.camera.dropout},
+    };
+
+    std::vector<RobotSpec> robots;
+    for (const auto& [key, value] : props) {
+        const std::string where = fileName + ": " + key;
+        if (auto it = numbers.find(key); it != numbers.end()) {
+            if (!parseDouble(value, *it->second)) {
+                throw ScenarioError(where + ": not a number: '" + value + "'");
+            }
+        } else if (key == "SEED") {
+            long long seed = 0;
+            if (!parseInt(value, 0, LLONG_MAX, seed)) {
+                throw ScenarioError(where + ": not a whole number >= 0");
+            }
+            s.camera.seed = static_cast<std::uint64_t>(seed);
+        } else if (key == "PROTOCOL_VERSION") {
+            s.protocolVersion = trim(value);
+        } else if (startsWith(key, kRobotPrefix)) {
+            long long id = 0;
+            if (!parseInt(key.substr(std::string(kRobotPrefix).size()), 0, 1000000, id)) {
+                throw ScenarioError(where + ": the key must be ROBOT_<vt_id>");
+            }
+            robots.push_back(parseRobot(static_cast<int>(id), value, where));
+        } else if (startsWith(key, kBlackoutPrefix)) {
+            s.camera.blackouts.push_back(parseBlackout(value, where));
+        } else {
+            throw ScenarioError(where + ": unknown key");
+        }
+    }
+    if (!robots.empty()) {
+        std::sort(robots.begin(), robots.end(),
+                  [](const RobotSpec& a, const RobotSpec& b) { return a.vtId < b.vtId; });
+        s.robots = robots;
+    }
+    validateScenario(s);
+    return s;
+}
+
+void validateScenario(const Scenario& s)
+{
+    const auto require = [](bool ok, const std::string& what) {
+        if (!ok) {
+            throw ScenarioError(what);
+        }
+    };
+    const FieldSpec& f = s.field;
+    const PhysicsSpec& p = s.physics;
+    require(f.length >= 200 && f.length <= 100000, "FIELD_LENGTH must be from 200 to 100000 mm");
+    require(f.width >= 200 && f.width <= 100000, "FIELD_WIDTH must be from 200 to 100000 mm");
+    require(f.goalWidth > 2 * p.ballRadius && f.goalWidth < f.width, "GOAL_WIDTH must fit the ball and the field");
+    require(f.goalDepth > 2 * p.ballRadius, "GOAL_DEPTH must hold the ball");
+    require(p.timeStep >= 0.001 && p.timeStep <= 1.0, "TIME_STEP must be from 0.001 to 1 s");
+    require(p.deadBand >= 0 && p.maxLevel > p.deadBand, "WHEEL_MAX_LEVEL must exceed WHEEL_DEAD_BAND >= 0");
+    require(p.wheelGain > 0 && p.wheelBase > 0, "WHEEL_GAIN and WHEEL_BASE must be positive");
+    require(p.robotRadius > 0 && p.ballRadius > 0, "ROBOT_RADIUS and BALL_RADIUS must be positive");
+    require(p.robotRadius * 4 < f.width && p.robotRadius * 4 < f.length, "robots must fit the field");
+    require(p.mouthDepth >= 0 && p.mouthDepth <= p.robotRadius + p.ballRadius,
+            "MOUTH_DEPTH must be from 0 to ROBOT_RADIUS + BALL_RADIUS");
+    require(p.mouthHalfAngleDeg >= 0 && p.mouthHalfAngleDeg <= 90, "MOUTH_HALF_ANGLE must be from 0 to 90");
+    require(p.ballKeep >= 0 && p.ballKeep <= 1, "BALL_KEEP must be from 0 to 1");
+    require(p.wallRestitution >= 0 && p.wallRestitution <= 1, "WALL_RESTITUTION must be from 0 to 1");
+    require(p.kickReach >= 0 && p.kickHalfAngleDeg >= 0 && p.kickHalfAngleDeg <= 180,
+            "KICK_REACH >= 0 and KICK_HALF_ANGLE from 0 to 180");
+    require(p.kickSpeedPerForce >= 0 && p.kickMaxSpeed >= 0, "kick speeds must not be negative");
+    const RulesSpec& r = s.rules;
+    require(r.matchLength > 0 && r.matchLength <= 86400, "MATCH_LENGTH must be from 0 to 86400 s");
+    require(r.kickoffPause >= 0 && r.warnEnding >= 0 && r.timeOverLength >= 0, "pauses must not be negative");
+    require(s.camera.distNoise >= 0 && s.camera.angleNoise >= 0, "NOISE_DIST and NOISE_ANGLE must not be negative");
+    require(s.camera.dropout >= 0 && s.camera.dropout <= 1, "DROPOUT must be from 0 to 1");
+    require(!s.robots.empty() && s.robots.size() <= static_cast<std::size_t>(kMaxRobots),
+            "a scenario needs 1 to 64 robots");
+    require(validNickname(s.protocolVersion), "PROTOCOL_VERSION must be a short word");
+    for (std::size_t i = 0; i < s.robots.size(); ++i) {
+        const RobotSpec& robot = s.robots[i];
+        const std::string name = "ROBOT_" + std::to_string(robot.vtId);
+        require(i == 0 || s.robots[i - 1].vtId < robot.vtId, name + ": vt_ids must be unique and ordered");
+        require(std::fabs(robot.kickoff.x) <= f.length / 2 && std::fabs(robot.kickoff.y) <= f.width / 2,
+                name + ": kick-off place outside the field");
+        require(validNickname(robot.nickname), name + ": bad nickname");
+    }
+    for (const Blackout& b : s.camera.blackouts) {
+        require(s.robot(b.vtId) != nullptr, "BLACKOUT names unknown vt_id " + std::to_string(b.vtId));
+    }
+}

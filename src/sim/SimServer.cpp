@@ -1,0 +1,410 @@
+#include "sim/SimServer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t gStopSignal = 0;
+
+void onStopSignal(int sig)
+{
+    gStopSignal = sig;
+}
+
+// At most this many datagrams are read in one go, so that a flood cannot
+// hold the clock back.
+constexpr int kDrainBatch = 4096;
+// A robot that has not answered this many play cycles in a row is no longer
+// waited for in fast mode, until it speaks again.
+constexpr int kStaleAfter = 3;
+// Cycles of pre-match world states after the last admission, so that every
+// agent has seen its robot before the kick-off.
+constexpr int kStartGraceCycles = 5;
+// Refused connects are logged only this often; the rest are only counted.
+constexpr int kMaxRefusalsLogged = 10;
+
+CameraSpec exactCamera(CameraSpec spec)
+{
+    spec.distNoise = 0.0;
+    spec.angleNoise = 0.0;
+    spec.dropout = 0.0;
+    spec.blackouts.clear();
+    return spec;
+}
+
+std::vector<RobotSpec> withoutDropouts(std::vector<RobotSpec> robots)
+{
+    for (RobotSpec& r : robots) {
+        r.dropout = 0.0;
+    }
+    return robots;
+}
+
+}  // namespace
+
+void installStopSignals()
+{
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a signal wakes the wait at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+int stopSignal()
+{
+    return gStopSignal;
+}
+
+SimServer::SimServer(const Scenario& scenario, const SimOptions& options)
+    : mScenario(scenario),
+      mOptions(options),
+      mPhysics(mScenario),
+      mCamera(mScenario.camera, mScenario.robots),
+      mExactCamera(exactCamera(mScenario.camera), withoutDropouts(mScenario.robots)),
+      mReferee(mScenario.rules, mScenario.physics.timeStep),
+      mWriter(mScenario),
+      mLinks(mScenario.robots.size()),
+      mSeen(mScenario.robots.size(), 1),
+      mRobotStats(mScenario.robots.size()),
+      mReceiveBuffer(kMaxDatagramBytes + 1),
+      mServerConnect(serverConnectMessage(mScenario.protocolVersion))
+{
+    mPhysics.placeForKickoff(mBodies, mBall);
+}
+
+bool SimServer::open(std::string& error)
+{
+    if (!mSocket.open(mOptions.host, mOptions.port, error)) {
+        return false;
+    }
+    return mOptions.recordFile.empty() || mRecorder.open(mOptions.recordFile, error);
+}
+
+bool SimServer::stopping() const
+{
+    return gStopSignal != 0;
+}
+
+int SimServer::robotAt(const PeerAddress& from) const
+{
+    for (std::size_t i = 0; i < mLinks.size(); ++i) {
+        if (mLinks[i].admitted && mLinks[i].address == from) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void SimServer::refuse(const PeerAddress& from, const std::string& why)
+{
+    ++mTraffic.refusedConnects;
+    const char* answer = connectAnswer(false);
+    mSocket.send(from, answer, std::strlen(answer));
+    if (!mOptions.quiet && mRefusalsLogged < kMaxRefusalsLogged) {
+        ++mRefusalsLogged;
+        std::cerr << "simserver: connect from " << from.text() << " refused: " << why << "\n";
+    }
+}
+
+void SimServer::handleConnect(const ConnectRequest& request, int holder, const PeerAddress& from)
+{
+    if (request.type != "Client") {
+        refuse(from, "type is not Client");
+        return;
+    }
+    int robot = -1;
+    for (std::size_t i = 0; i < mScenario.robots.size(); ++i) {
+        if (mScenario.robots[i].vtId == request.vtId) {
+            robot = static_cast<int>(i);
+        }
+    }
+    if (robot < 0) {
+        refuse(from, "no robot with vt_id " + std::to_string(request.vtId));
+        return;
+    }
+    Link& link = mLinks[static_cast<std::size_t>(robot)];
+    if (link.admitted && link.address != from) {
+        refuse(from, "robot " + std::to_string(request.vtId) + " is taken");
+        return;
+    }
+    if (holder >= 0 && holder != robot) {
+        refuse(from, "this address already drives another robot");
+        return;
+    }
+    link.admitted = true;
+    link.address = from;
+    link.replied = false;
+    link.answered = false;
+    link.missedInRow = 0;
+    RobotStats& stats = mRobotStats[static_cast<std::size_t>(robot)];
+    stats.admitted = true;
+    stats.agentNickname = request.nickname;
+    const char* accept = connectAnswer(true);
+    mSocket.send(from, accept, std::strlen(accept));
+    mSocket.send(from, mServerConnect.data(), mServerConnect.size());
+    if (!mOptions.quiet) {
+        const RobotSpec& spec = mScenario.robots[static_cast<std::size_t>(robot)];
+        std::cerr << "simserver: robot " << spec.vtId << " (" << teamName(spec.team) << " " << spec.nickname
+                  << ") admitted from " << from.text() << ", agent nickname '" << request.nickname << "'\n";
+    }
+}
+
+void SimServer::handleDatagram(const char* data, std::size_t size, const PeerAddress& from)
+{
+    ++mTraffic.datagrams;
+    if (size > kMaxDatagramBytes) {
+        ++mTraffic.oversized;
+        return;
+    }
+    const ClientMessage msg = readClientMessage(data, size);
+    const int robot = robotAt(from);
+    switch (msg.kind) {
+    case ClientMessageKind::Invalid:
+        ++mTraffic.invalid;
+        return;
+    case ClientMessageKind::BadConnect:
+        refuse(from, "malformed connect request");
+        return;
+    case ClientMessageKind::ConnectRequest:
+        handleConnect(msg.request, robot, from);
+        return;
+    case ClientMessageKind::ConnectReply:
+        if (robot < 0) {
+            ++mTraffic.unknownSender;
+            return;
+        }
+        mLinks[static_cast<std::size_t>(robot)].replied = true;
+        mRobotStats[static_cast<std::size_t>(robot)].connectReply = msg.replyValue ? "true" : "false";
+        return;
+    case ClientMessageKind::Command: {
+        if (robot < 0) {
+            ++mTraffic.unknownSender;
+            return;
+        }
+        const std::size_t i = static_cast<std::size_t>(robot);
+        mPhysics.command(mBodies[i], msg.command);
+        mLinks[i].answered = true;
+        mLinks[i].missedInRow = 0;
+        ++mRobotStats[i].commands;
+        if (msg.command.kind == RobotCommand::Kind::Kick) {
+            ++mRobotStats[i].kickCommands;
+        }
+        return;
+    }
+    }
+}
+
+void SimServer::drain()
+{
+    PeerAddress from;
+    for (int n = 0; n < kDrainBatch; ++n) {
+        const long size = mSocket.receive(mReceiveBuffer.data(), mReceiveBuffer.size(), from);
+        if (size < 0) {
+            return;
+        }
+        handleDatagram(mReceiveBuffer.data(), static_cast<std::size_t>(size), from);
+    }
+}
+
+void SimServer::serviceUntil(Clock::time_point deadline)
+{
+    while (!stopping()) {
+        drain();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return;
+        }
+        mSocket.waitReadable(static_cast<int>(left));
+    }
+}
+
+bool SimServer::allAnswered() const
+{
+    for (const Link& link : mLinks) {
+        if (link.admitted && !link.answered && link.missedInRow < kStaleAfter) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SimServer::waitForAnswers()
+{
+    drain();
+    if (!mLastStatePlaying) {
+        return;  // the agents only answer while the game is on
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(mOptions.stepTimeoutMs);
+    while (!stopping() && !allAnswered()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return;
+        }
+        mSocket.waitReadable(static_cast<int>(left));
+        drain();
+    }
+}
+
+void SimServer::countUnanswered()
+{
+    for (std::size_t i = 0; i < mLinks.size(); ++i) {
+        Link& link = mLinks[i];
+        if (link.admitted && mLastStatePlaying && !link.answered) {
+            ++mRobotStats[i].noAnswer;
+            ++link.missedInRow;
+        }
+        link.answered = false;
+    }
+}
+
+void SimServer::sendStates(Camera& camera, const WorldStateHeader& header)
+{
+    // Every robot's document is built, admitted or not, so that the camera's
+    // random draws do not depend on who happens to be connected.
+    for (std::size_t i = 0; i < mBodies.size(); ++i) {
+        const std::string& doc = mWriter.build(i, mBodies, mBall, camera, header);
+        if (mLinks[i].admitted) {
+            mSocket.send(mLinks[i].address, doc.data(), doc.size());
+        }
+    }
+}
+
+void SimServer::waitForClients()
+{
+    const double dt = mScenario.physics.timeStep;
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(dt));
+    const auto giveUp = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(mOptions.waitSeconds));
+    WorldStateHeader header;
+    header.playMode = playModeText(PlayMode::BeforeKickOff);
+    int grace = -1;
+    mExactCamera.takeFrame(0.0);
+    while (!stopping() && Clock::now() < giveUp) {
+        bool everyoneReady = true;
+        for (const Link& link : mLinks) {
+            everyoneReady = everyoneReady && link.admitted && link.replied;
+        }
+        if (everyoneReady) {
+            grace = grace < 0 ? kStartGraceCycles : grace - 1;
+            if (grace == 0) {
+                break;
+            }
+        }
+        sendStates(mExactCamera, header);
+        serviceUntil(Clock::now() + period);
+    }
+    if (!mOptions.quiet) {
+        int admitted = 0;
+        for (const Link& link : mLinks) {
+            admitted += link.admitted ? 1 : 0;
+        }
+        std::cerr << "simserver: kick-off with " << admitted << " of " << mLinks.size() << " robots connected\n";
+    }
+}
+
+void SimServer::progressLine()
+{
+    const long second = static_cast<long>(std::floor(mReferee.time()));
+    if (second == mLastProgressSecond) {
+        return;
+    }
+    mLastProgressSecond = second;
+    mRecorder.flush();
+    if (mOptions.quiet) {
+        return;
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "simserver: t=%6.1f s  %-15s  yellow %d - %d blue\n", mReferee.time(),
+                  playModeText(mReferee.mode()), mReferee.yellow(), mReferee.blue());
+    std::cerr << line;
+}
+
+void SimServer::step()
+{
+    mEvents.clear();
+    if (isPlaying(mReferee.mode())) {
+        mPhysics.step(mBodies, mBall, mEvents);
+        for (int k : mEvents.kickers) {
+            ++mRobotStats[static_cast<std::size_t>(k)].kicks;
+        }
+        if (mEvents.goal != GoalFor::None) {
+            mReferee.scored(mEvents.goal);
+            mPhysics.placeForKickoff(mBodies, mBall);
+            if (!mOptions.quiet) {
+                std::cerr << "simserver: goal for " << (mEvents.goal == GoalFor::Yellow ? "yellow" : "blue")
+                          << " at " << mReferee.time() << " s\n";
+            }
+        }
+    }
+    mReferee.tick();
+    mCamera.takeFrame(mReferee.time());
+    for (std::size_t i = 0; i < mSeen.size(); ++i) {
+        mSeen[i] = mCamera.seen(i) ? 1 : 0;
+        if (!mSeen[i] && mLinks[i].admitted) {
+            ++mRobotStats[i].dropouts;
+        }
+    }
+    WorldStateHeader header;
+    header.time = mReferee.time();
+    header.playMode = playModeText(mReferee.mode());
+    header.yellow = mReferee.yellow();
+    header.blue = mReferee.blue();
+    sendStates(mCamera, header);
+    mLastStatePlaying = isPlaying(mReferee.mode());
+    mRecorder.record(mScenario, mReferee, mBodies, mSeen, mBall, mEvents);
+    progressLine();
+}
+
+int SimServer::run(std::ostream& summary)
+{
+    waitForClients();
+    const double dt = mScenario.physics.timeStep;
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(dt));
+
+    // The match's first state: the kick-off pause at time 0.
+    mCamera.takeFrame(0.0);
+    for (std::size_t i = 0; i < mSeen.size(); ++i) {
+        mSeen[i] = mCamera.seen(i) ? 1 : 0;
+    }
+    WorldStateHeader header;
+    header.playMode = playModeText(mReferee.mode());
+    sendStates(mCamera, header);
+    mLastStatePlaying = isPlaying(mReferee.mode());
+    mRecorder.record(mScenario, mReferee, mBodies, mSeen, mBall, mEvents);
+    progressLine();
+
+    auto next = Clock::now() + period;
+    while (!stopping() && !mReferee.finished()) {
+        if (mOptions.fast) {
+            waitForAnswers();
+        } else {
+            serviceUntil(next);
+            next += period;
+            // After a long stall, keep the pace from now rather than rushing to catch up.
+            if (Clock::now() > next + period) {
+                next = Clock::now() + period;
+            }
+        }
+        if (stopping()) {
+            break;
+        }
+        countUnanswered();
+        step();
+    }
+    const bool interrupted = stopping();
+    const bool recordOk = mRecorder.close();
+    printSummary(summary, mScenario, mReferee, mRobotStats, mTraffic, interrupted);
+    if (!recordOk) {
+        std::cerr << "simserver: writing the record failed\n";
+    }
+    if (interrupted) {
+        return 128 + stopSignal();
+    }
+    return recordOk ? 0 : 2;
+}

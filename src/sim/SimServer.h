@@ -1,0 +1,94 @@
+#pragma once
+// The simulated Soccer Server: admits the agents, runs the match step by
+// step (in real time, or in lock-step with the agents' answers), sends every
+// robot its world state, applies the commands, and reports and records what
+// happened.
+
+#include <chrono>
+#include <csignal>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/Camera.h"
+#include "sim/ClientMessages.h"
+#include "sim/MatchStats.h"
+#include "sim/Options.h"
+#include "sim/Physics.h"
+#include "sim/Recorder.h"
+#include "sim/Referee.h"
+#include "sim/Scenario.h"
+#include "sim/UdpSocket.h"
+#include "sim/WorldStateWriter.h"
+
+/// \brief Makes SIGINT and SIGTERM end the match cleanly (summary printed, record closed).
+void installStopSignals();
+/// \brief The signal that asked the server to stop, or 0.
+int stopSignal();
+
+/// \brief One match on one UDP socket.
+class SimServer {
+public:
+    SimServer(const Scenario& scenario, const SimOptions& options);
+
+    /// \brief Binds the socket and opens the record; false with `error` set on failure.
+    bool open(std::string& error);
+    /// \brief The bound port (useful with port 0).
+    int port() const { return mSocket.port(); }
+    /// \brief Runs the whole match and prints the summary on `summary`; the exit status.
+    int run(std::ostream& summary);
+
+    /// \brief The counters so far.
+    const std::vector<RobotStats>& robotStats() const { return mRobotStats; }
+    const TrafficStats& traffic() const { return mTraffic; }
+    const Referee& referee() const { return mReferee; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    /// The server's side of one robot's link.
+    struct Link {
+        bool admitted = false;
+        PeerAddress address;
+        bool replied = false;
+        bool answered = false;
+        int missedInRow = 0;
+    };
+
+    void waitForClients();
+    void serviceUntil(Clock::time_point deadline);
+    void waitForAnswers();
+    bool allAnswered() const;
+    void drain();
+    void handleDatagram(const char* data, std::size_t size, const PeerAddress& from);
+    void handleConnect(const ConnectRequest& request, int holder, const PeerAddress& from);
+    void refuse(const PeerAddress& from, const std::string& why);
+    int robotAt(const PeerAddress& from) const;
+    void countUnanswered();
+    void step();
+    void sendStates(Camera& camera, const WorldStateHeader& header);
+    void progressLine();
+    bool stopping() const;
+
+    Scenario mScenario;
+    SimOptions mOptions;
+    Physics mPhysics;
+    Camera mCamera;
+    Camera mExactCamera;
+    Referee mReferee;
+    WorldStateWriter mWriter;
+    Recorder mRecorder;
+    UdpSocket mSocket;
+    std::vector<RobotBody> mBodies;
+    BallBody mBall;
+    StepEvents mEvents;
+    std::vector<Link> mLinks;
+    std::vector<char> mSeen;
+    std::vector<RobotStats> mRobotStats;
+    TrafficStats mTraffic;
+    std::vector<char> mReceiveBuffer;
+    std::string mServerConnect;
+    bool mLastStatePlaying = false;
+    long mLastProgressSecond = -1;
+    int mRefusalsLogged = 0;
+};

@@ -1,0 +1,59 @@
+// simserver: a simulated Soccer Server for whole matches of agents on one machine.
+
+#include <iostream>
+
+#include "sim/AgentConfigs.h"
+#include "sim/Options.h"
+#include "sim/SimServer.h"
+
+int main(int argc, char** argv)
+{
+    SimOptions options;
+    std::string error;
+    switch (parseOptions(argc, argv, options, error)) {
+    case ParseOutcome::Help:
+        printHelp(std::cout);
+        return 0;
+    case ParseOutcome::Error:
+        std::cerr << "simserver: " << error << "\n";
+        return 1;
+    case ParseOutcome::Run:
+        break;
+    }
+
+    Scenario scenario;
+    try {
+        scenario = scenarioFor(options);
+        if (options.listRobots) {
+            for (const RobotSpec& r : scenario.robots) {
+                std::cout << r.vtId << " " << teamName(r.team) << " " << r.nickname << " " << r.kickoff.x << " "
+                          << r.kickoff.y << " " << radToDeg(r.kickoffHeading) << "\n";
+            }
+            return 0;
+        }
+        if (!options.agentConfigDir.empty()) {
+            for (const std::string& dir :
+                 writeAgentDirectories(options.agentConfigDir, scenario, options.agentTemplate,
+                                       options.velocidadeFile, options.host, options.port)) {
+                std::cout << dir << "\n";
+            }
+            return 0;
+        }
+    } catch (const ScenarioError& e) {
+        std::cerr << "simserver: " << e.what() << "\n";
+        return 1;
+    }
+
+    installStopSignals();
+    SimServer server(scenario, options);
+    if (!server.open(error)) {
+        std::cerr << "simserver: " << error << "\n";
+        return 2;
+    }
+    if (!options.quiet) {
+        std::cerr << "simserver: listening on " << options.host << ":" << server.port() << " ("
+                  << scenario.robots.size() << " robots, " << scenario.rules.matchLength << " s, "
+                  << (options.fast ? "fast" : "real time") << ")\n";
+    }
+    return server.run(std::cout);
+}
