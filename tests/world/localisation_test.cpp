@@ -1,0 +1,72 @@
+// Self-localisation, heading and the way back to robot-relative vectors, for
+// both colours and poses all over the field.
+
+#include <cmath>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "support/WorldFixture.h"
+
+namespace {
+
+constexpr double kToleranciaMm = 4.0;
+constexpr double kToleranciaRad = 0.01;
+
+double angleDiff(double a, double b)
+{
+    return std::remainder(a - b, kTwoPi);
+}
+
+struct Pose {
+    double x;
+    double y;
+    double headingDeg;
+};
+
+class LocalisationTest : public ::testing::TestWithParam<std::tuple<mrTeam, Pose>> {
+protected:
+    ScratchWorkDir dir;
+};
+
+TEST_P(LocalisationTest, RecoversPositionBallHeadingAndRelativeVectors)
+{
+    const mrTeam team = std::get<0>(GetParam());
+    const Pose pose = std::get<1>(GetParam());
+    Scene scene;
+    scene.team = team;
+    scene.me = {pose.x, pose.y};
+    scene.heading = degToRad(pose.headingDeg);
+    scene.ball = {-pose.x / 2 + 120, pose.y / 3 - 90};
+    auto world = worldFromScene(scene, worldSettings(team));
+
+    EXPECT_NEAR(world->compCampo(), scene.length, 1.5);
+    EXPECT_NEAR(world->largCampo(), scene.width, 1.5);
+    EXPECT_NEAR(world->distTraveCorner(), scene.postToCorner, 1.5);
+
+    const posicaoXY eu = world->getMinhaPosicaoXY();
+    EXPECT_NEAR(eu.x, pose.x, kToleranciaMm);
+    EXPECT_NEAR(eu.y, pose.y, kToleranciaMm);
+
+    const posicaoXY bola = world->getBolaXY();
+    EXPECT_NEAR(bola.x, scene.ball.x, kToleranciaMm);
+    EXPECT_NEAR(bola.y, scene.ball.y, kToleranciaMm);
+
+    EXPECT_NEAR(angleDiff(world->getAgentOrientation(), scene.heading), 0, kToleranciaRad);
+
+    for (const posicaoXY alvo : {posicaoXY{500, -400}, posicaoXY{-600, 300}, posicaoXY{0, 0}, posicaoXY{700, 600}}) {
+        const vector_t esperado = sceneRelative(scene, alvo);
+        const vector_t obtido = world->getVectorFromAgentTo(alvo);
+        EXPECT_NEAR(obtido.length, esperado.length, kToleranciaMm) << alvo;
+        EXPECT_NEAR(angleDiff(obtido.angle, esperado.angle), 0, kToleranciaRad) << alvo;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothColoursEveryQuarter, LocalisationTest,
+    ::testing::Combine(::testing::Values(TEAM_YELLOW, TEAM_BLUE),
+                       ::testing::Values(Pose{-400, -300, 0}, Pose{-500, 350, 90}, Pose{450, -250, 200},
+                                         Pose{300, 420, -135}, Pose{-120, 60, 45}, Pose{650, 10, 179},
+                                         Pose{-680, -560, -80})));
+
+}  // namespace
