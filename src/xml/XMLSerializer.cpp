@@ -78,8 +78,12 @@ bool XMLSerializer::writeNestedNode(std::ostream* doc, XMLSerializable& object, 
     if (doc == nullptr) {
         return false;
     }
-    std::ostream& out = *doc;
     const std::string name = object.getName();
+    // An element needs a name; "<></>" would put malformed text on the wire.
+    if (name.empty()) {
+        return false;
+    }
+    std::ostream& out = *doc;
     out << Indent_Tabs<XMLSerializable>{indent} << '<' << name;
     if (const std::vector<XMLNodeAttribute>* attrs = object.getNodeAttributes()) {
         for (const XMLNodeAttribute& attr : *attrs) {

@@ -51,7 +51,8 @@ public:
     static bool itemize(const TLDocumentSlice& slice, std::vector<XMLItem>& items);
 
     /// \brief Writes `object` as one element named getName(), enclosing what its write writes
-    /// (see the nested form above); returns the result of that write.
+    /// (see the nested form above); returns the result of that write. An object with an
+    /// empty name writes nothing and gives false.
     static bool writeNestedNode(std::ostream* doc, XMLSerializable& object, unsigned int indent);
     /// \brief The same for a pointer; a null object writes nothing and returns false.
     static bool writeNestedNode(std::ostream* doc, XMLSerializable* object, unsigned int indent);
