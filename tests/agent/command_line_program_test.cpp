@@ -92,8 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProgramCase{"WordsThatAreNoOptions", {"foo", "bar"}, "", 1, "Invalid argument", ""},
         ProgramCase{"UnknownOption", {"-x", "1"}, "", kStartupFailure, "Error bad argument \"-x\"", ""},
         ProgramCase{"NonNumericPort", {"-p", "abc"}, "", kStartupFailure, "Error converting abc to i", ""},
-        ProgramCase{"NonNumericTeam", {"-t", "blue"}, "", kStartupFailure, "Error converting blue to i", ""},
-        // A well-formed pair: help is an option like -h, so it names the server.
+        // A well-formed pair: -help is an option like -h, so it names the server.
         ProgramCase{"HelpWithAValue", {"-help", "127.0.0.1"}, "", kStartupFailure, "Could not connect", ""},
         ProgramCase{"NoServer", {}, "", kStartupFailure, "A1 Could not connect to server. Exiting program.", ""},
         ProgramCase{"MissingConfig", {}, "<none>", kStartupFailure, "config.ini: Could not read properties file", ""},
@@ -104,10 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ""},
         ProgramCase{"MissingPort", {}, "PORT_TEAM=\n", kStartupFailure, "setting PORT_TEAM: Error converting  to i",
                     ""},
-        ProgramCase{"NonNumericRcId", {}, "RC_ID=one\n", kStartupFailure, "setting RC_ID: Error converting one to i",
-                    ""},
-        ProgramCase{"NegativeSleep", {}, "SLEEP=-1000\n", kStartupFailure, "setting SLEEP: negative value", ""},
-        ProgramCase{"NegativeTries", {}, "TRIES=-1\n", kStartupFailure, "setting TRIES: negative value", ""}),
+        ProgramCase{"NegativeSleep", {}, "SLEEP=-1000\n", kStartupFailure, "setting SLEEP: negative value", ""}),
     [](const ::testing::TestParamInfo<ProgramCase>& info) { return std::string(info.param.name); });
 
 TEST(ProgramHelp, PrintsEightLinesAndSucceeds)

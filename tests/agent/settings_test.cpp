@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "agent/Client.h"
 #include "agent/CommandLine.h"
 #include "agent/SettingError.h"
-#include "common/ClientException.h"
 #include "common/Convert.h"
 
 namespace {
@@ -233,39 +229,3 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedOption{{"-n", "A", "-zulu", "1"}, "Error bad argument \"-zulu\"\n"},
                       RefusedOption{{"-p", "abc"}, "Invalid argument exception: Error converting abc to i\n"},
                       RefusedOption{{"-team", ""}, "Invalid argument exception: Error converting  to i\n"}));
-
-TEST(ReadFilePropertiesTest, MissingFileBecomesClientException)
-{
-    try {
-        read_file_properties("/nonexistent/dir/config.ini");
-        FAIL();
-    } catch (const ClientException& e) {
-        EXPECT_STREQ(e.what(), "Could not read properties file");
-    }
-}
-
-TEST(ReadFilePropertiesTest, MalformedLineBecomesClientException)
-{
-    const std::string path = ::testing::TempDir() + "malformed_settings.ini";
-    {
-        std::ofstream out(path);
-        out << "TEAM=1\nno equals sign here\n";
-    }
-    EXPECT_THROW(read_file_properties(path), ClientException);
-    std::remove(path.c_str());
-}
-
-TEST(HelpTest, EightLines)
-{
-    std::ostringstream out;
-    print_help(out);
-    EXPECT_EQ(out.str(),
-              "Available agents parameters:\n"
-              " -h(ost) - Server ip address \n"
-              " -c(onfig.ini) Configuration file name\n"
-              " -p(ort) - Client's port\n"
-              " -n(ick name) - The players nickname\n"
-              " -r(cID) The agent's robot control id\n"
-              " -v(tID) the agent's robot control id\n"
-              " -t(eam) the agent's team\n");
-}
