@@ -4,7 +4,8 @@ namespace {
 
 // Where the goal-area and small-area lines stand, as fractions of the half
 // length, and the goal-area flags' distances from the long axis, as fractions
-// of the half width. The world model places these flags the same way.
+// of the half width (top flags at y < 0). The agents' world model places
+// these flags the same way.
 constexpr double kGoalAreaX = 0.743;
 constexpr double kGoalAreaTopY = 0.19;
 constexpr double kGoalAreaBottomY = 0.81;
@@ -32,8 +33,9 @@ std::array<Landmark, kFlagCount> fieldLandmarks(const FieldSpec& field)
         {"bottom_left_goal", {-gx, kGoalAreaBottomY * hw}},
         {"top_right_goal", {gx, -kGoalAreaTopY * hw}},
         {"bottom_right_goal", {gx, kGoalAreaBottomY * hw}},
-        {"top_left_small_area", {-sx, -hw + d}},
-        {"bottom_left_small_area", {-sx, hw - d}},
+        // The left small-area flags stand crosswise, as the agents' own flag table has them.
+        {"top_left_small_area", {-sx, hw - d}},
+        {"bottom_left_small_area", {-sx, -hw + d}},
         {"top_right_small_area", {sx, -hw + d}},
         {"bottom_right_small_area", {sx, hw - d}},
         {"top_center", {0.0, -hw}},
