@@ -33,6 +33,8 @@ public:
     virtual ~Agent() = default;
     Agent(const Agent&) = default;
     Agent& operator=(const Agent&) = default;
+    Agent(Agent&&) = default;
+    Agent& operator=(Agent&&) = default;
 
     /// \brief The robot's team side.
     AgentSide side() const { return mSide; }

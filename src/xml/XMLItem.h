@@ -32,7 +32,6 @@ public:
     TLDocumentSlice() = default;
     /// \brief A slice on `node`, keeping `document` alive.
     TLDocumentSlice(std::shared_ptr<const pugi::xml_document> document, pugi::xml_node node);
-    virtual ~TLDocumentSlice() = default;
 
     /// \brief True when the slice refers to an element of a live document.
     bool isValid() const { return mDocument != nullptr && !mNode.empty(); }
