@@ -14,11 +14,11 @@ inline void expectWheels(const BasicPlayer& player, double left, double right)
     EXPECT_FLOAT_EQ(cmd.rightVelocity(), static_cast<float>(BasicPlayer::DiscreteSpeed(right)));
 }
 
-/// \brief Asserts a kick at `angle` radians with `strength`.
-inline void expectKick(const BasicPlayer& player, double angle, double strength)
+/// \brief Asserts a kick at `angle` radians (within `toleranceDeg` degrees) with `strength`.
+inline void expectKick(const BasicPlayer& player, double angle, double strength, double toleranceDeg = 1e-3)
 {
     const Command& cmd = player.command();
     ASSERT_EQ(cmd.kind(), KICK);
-    EXPECT_NEAR(cmd.mCommandType.mdAngle, angle * 180.0 / kPi, 1e-3);
+    EXPECT_NEAR(cmd.mCommandType.mdAngle, angle * 180.0 / kPi, toleranceDeg);
     EXPECT_FLOAT_EQ(cmd.mCommandType.mStrength, static_cast<float>(strength));
 }

@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <ostream>
+#include <regex>
+#include <string>
+
+#include "PlayerProbe.h"
+#include "Pitch.h"
+
+namespace {
+
+constexpr double kAngleTolerance = 0.5;
+
+// --- kickToGoal: the robot 100 mm in front of the opponent goal ---
+
+struct ShotCase {
+    const char* name;
+    bool opponent;
+    double bearingDeg;
+    posicaoXY target;
+};
+
+void PrintTo(const ShotCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class KickToGoalTest : public ::testing::TestWithParam<ShotCase> {};
+
+TEST_P(KickToGoalTest, AimsAwayFromTheGoalkeeper)
+{
+    const ShotCase& c = GetParam();
+    Scene scene = facingGoal({650, 0});
+    scene.others = {robot(5, !c.opponent, relativePoint(scene, 80, c.bearingDeg))};
+    Pitch pitch(scene);
+    pitch.player().kickToGoal();
+    expectKick(pitch.player(), sceneRelative(scene, c.target).angle, 1.0, kAngleTolerance);
+}
+
+// Posts at y = -200 (left) and 200 (right); the targets sit 5 mm inside them
+// and 1 mm behind the line.
+INSTANTIATE_TEST_SUITE_P(Mouth, KickToGoalTest,
+                         ::testing::Values(ShotCase{"opponentOnLeftShootsRight", true, -30, {751, 195}},
+                                           ShotCase{"opponentOnRightShootsLeft", true, 30, {751, -195}},
+                                           ShotCase{"teammateIsNoGoalkeeper", false, -30, {751, 0}},
+                                           ShotCase{"opponentBesideTheMouthIgnored", true, -80, {751, 0}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(KickToGoal, OutsideTheMouthAimsAtTheNearerTarget)
+{
+    Scene scene = facingGoal({500, -400});
+    Pitch pitch(scene);
+    pitch.player().kickToGoal();
+    expectKick(pitch.player(), sceneRelative(scene, {751, -195}).angle, 1.0, kAngleTolerance);
+}
+
+// --- clearBall ---
+
+struct BlockCase {
+    const char* name;
+    bool teammate;
+    double distance;
+    bool blocks;
+};
+
+void PrintTo(const BlockCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ClearBallTest : public ::testing::TestWithParam<BlockCase> {};
+
+double clearanceAngle(Scene scene)
+{
+    Pitch pitch(scene);
+    pitch.player().clearBall();
+    EXPECT_EQ(pitch.player().command().kind(), KICK);
+    EXPECT_FLOAT_EQ(pitch.player().command().mCommandType.mStrength, 1.0f);
+    return pitch.player().command().mCommandType.mdAngle;
+}
+
+TEST_P(ClearBallTest, OnlyNearRobotsBlock)
+{
+    const BlockCase& c = GetParam();
+    const Scene open = facingGoal({-500, 0});
+    Scene scene = open;
+    scene.others = {robot(4, c.teammate, relativePoint(scene, c.distance, 0))};
+    const double free = clearanceAngle(open);
+    const double got = clearanceAngle(scene);
+    if (c.blocks) {
+        EXPECT_GT(std::fabs(got - free), 10.0);
+    } else {
+        EXPECT_NEAR(got, free, 1e-3);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, ClearBallTest,
+                         ::testing::Values(BlockCase{"opponentAt339", false, 339, true},
+                                           BlockCase{"opponentAt340", false, 340, false},
+                                           BlockCase{"teammateAt89", true, 89, true},
+                                           BlockCase{"teammateAt90", true, 90, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ClearBall, DefenceAimsBetweenTheCentreLineFlagsMidfieldBetweenTheAttackCorners)
+{
+    // From the defence the window is the centre line; from midfield the attack corners.
+    Scene defence = facingGoal({-500, 300});
+    const double toDefence = clearanceAngle(defence);
+    EXPECT_GT(toDefence, radToDeg(sceneRelative(defence, {0, -650}).angle));
+    EXPECT_LT(toDefence, radToDeg(sceneRelative(defence, {0, 650}).angle));
+
+    Scene midfield = facingGoal({0, 300});
+    const double toMidfield = clearanceAngle(midfield);
+    EXPECT_GT(toMidfield, radToDeg(sceneRelative(midfield, {750, -650}).angle));
+    EXPECT_LT(toMidfield, radToDeg(sceneRelative(midfield, {750, 650}).angle));
+}
+
+TEST(ClearBall, AttackZoneKeepsThePreviousCommand)
+{
+    Pitch pitch(facingGoal({400, 0}));
+    pitch.player().pv_go_straight(60);
+    pitch.player().clearBall();
+    expectWheels(pitch.player(), 60, 60);
+}
+
+// --- passe ---
+
+Scene passScene()
+{
+    Scene scene = facingGoal({0, 0});
+    scene.others = {robot(2, true, {400, 300})};
+    return scene;
+}
+
+// The message text with the goal-area flag observed where the post is, so the
+// goal area has no depth.
+std::string withFlatGoalArea(const std::string& text)
+{
+    std::smatch pole;
+    const std::regex poleFlag("<flag><id>top_right_pole</id>(<dist>[^<]*</dist><angle>[^<]*</angle>)</flag>");
+    if (!std::regex_search(text, pole, poleFlag)) {
+        return text;
+    }
+    const std::regex goalFlag("<flag><id>top_right_goal</id><dist>[^<]*</dist><angle>[^<]*</angle></flag>");
+    return std::regex_replace(text, goalFlag, "<flag><id>top_right_goal</id>" + pole[1].str() + "</flag>");
+}
+
+TEST(Passe, ScalesByTheGoalAreaDepth)
+{
+    Pitch pitch(passScene());
+    pitch.player().passe(2);
+    const Command& cmd = pitch.player().command();
+    ASSERT_EQ(cmd.kind(), KICK);
+    EXPECT_TRUE(std::isfinite(cmd.mCommandType.mStrength));
+    EXPECT_NE(cmd.mCommandType.mStrength, 1.0f);
+    // Between the receiver on the right and the right post.
+    EXPECT_GT(cmd.mCommandType.mdAngle, radToDeg(sceneRelative(passScene(), {750, 200}).angle));
+    EXPECT_LT(cmd.mCommandType.mdAngle, radToDeg(sceneRelative(passScene(), {400, 300}).angle));
+}
+
+TEST(Passe, WithoutGoalAreaDepthKicksAtFullStrength)
+{
+    Pitch pitch(passScene());
+    const std::string text = withFlatGoalArea(buildWorldState(passScene()));
+    ASSERT_NE(text, buildWorldState(passScene()));
+    ASSERT_TRUE(pitch.world().updateFromText(text.data(), text.size()));
+    pitch.player().passe(2);
+    const Command& cmd = pitch.player().command();
+    ASSERT_EQ(cmd.kind(), KICK);
+    EXPECT_FLOAT_EQ(cmd.mCommandType.mStrength, 1.0f);
+}
+
+TEST(Passe, UnknownReceiverStillKicksSomethingFinite)
+{
+    Pitch pitch(passScene());
+    pitch.player().passe(42);
+    const Command& cmd = pitch.player().command();
+    if (cmd.kind() == KICK) {
+        EXPECT_TRUE(std::isfinite(cmd.mCommandType.mdAngle));
+        EXPECT_TRUE(std::isfinite(cmd.mCommandType.mStrength));
+    } else {
+        expectWheels(pitch.player(), 0, 0);
+    }
+}
+
+// --- ICanGoToBall: ball 100 mm ahead; robots on the same line ---
+
+struct RaceCase {
+    const char* name;
+    double opponentToBall;
+    double teammateToBall;  // 0: no teammate
+    bool expected;
+};
+
+void PrintTo(const RaceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ICanGoToBallTest : public ::testing::TestWithParam<RaceCase> {};
+
+TEST_P(ICanGoToBallTest, ComparesWithTheNearestRivals)
+{
+    const RaceCase& c = GetParam();
+    Scene scene = facingGoal({-200, 0});
+    scene.ball = relativePoint(scene, 100, 0);
+    scene.others = {robot(7, false, relativePoint(scene, 100 + c.opponentToBall, 0))};
+    if (c.teammateToBall != 0) {
+        scene.others.push_back(robot(2, true, relativePoint(scene, 100 + c.teammateToBall, 0)));
+    }
+    Pitch pitch(scene);
+    EXPECT_EQ(pitch.player().ICanGoToBall(60), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rivals, ICanGoToBallTest,
+                         ::testing::Values(RaceCase{"opponentTooClose", 150, 0, false},
+                                           RaceCase{"opponentFarNoTeammate", 170, 0, true},
+                                           RaceCase{"opponentFarTeammateNearer", 170, -50, false},
+                                           RaceCase{"opponentFarTeammateFarther", 200, 120, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- tentaSeSoltar and carregar ---
+
+TEST(TentaSeSoltar, RunsTheLastWheelCommandBackwards)
+{
+    Scene scene = facingGoal({0, 0});
+    scene.echo = Scene::Echo::kWheels;
+    scene.echoLeft = 50;
+    scene.echoRight = 30;
+    Pitch pitch(scene);
+    pitch.player().tentaSeSoltar();
+    expectWheels(pitch.player(), -50, -30);
+}
+
+TEST(Carregar, GoesToTheBallThenPushesItOn)
+{
+    Scene scene = facingGoal({300, 0});
+    scene.ball = relativePoint(scene, 300, 0);
+    {
+        Pitch pitch(scene);
+        pitch.player().carregar(vector_t{400, 0});
+        expectWheels(pitch.player(), 133, 133);
+    }
+    scene.ball = relativePoint(scene, 20, 0);
+    Pitch pitch(scene);
+    pitch.player().carregar(vector_t{400, 0});
+    ASSERT_EQ(pitch.player().command().kind(), KICK);
+    EXPECT_FLOAT_EQ(pitch.player().command().mCommandType.mStrength, 0.55f);
+}
+
+TEST(Carregar, HostileAgentCountIsBounded)
+{
+    Scene scene = facingGoal({300, 0});
+    scene.ball = relativePoint(scene, 20, 0);
+    Pitch pitch(scene);
+    std::string text = buildWorldState(scene);
+    text = std::regex_replace(text, std::regex("<max_agent>10</max_agent>"), "<max_agent>2147483647</max_agent>");
+    ASSERT_TRUE(pitch.world().updateFromText(text.data(), text.size()));
+    ASSERT_EQ(pitch.world().maxAgents(), 2147483647);
+    pitch.player().carregar(vector_t{400, 0});
+    EXPECT_EQ(pitch.player().command().kind(), KICK);
+}
+
+}  // namespace
