@@ -1,0 +1,184 @@
+// Whole matches of real agents on the real simulated server.
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <random>
+#include <regex>
+
+#include "e2e/MatchRunner.h"
+
+namespace {
+
+struct RobotLine {
+    std::string team;
+    std::string nickname;
+    bool admitted = false;
+    std::string reply;
+    long commands = 0;
+    long kicks = 0;
+    long noAnswer = 0;
+    long dropouts = 0;
+};
+
+std::map<int, RobotLine> robotLines(const std::string& summary)
+{
+    static const std::regex line(
+        "robot (\\d+) (\\w+) (\\S+): admitted (yes|no), connect reply (\\w+), commands (\\d+), kick commands "
+        "\\d+, kicks (\\d+), no answer (\\d+), camera drop-outs (\\d+)");
+    std::map<int, RobotLine> out;
+    for (std::sregex_iterator it(summary.begin(), summary.end(), line), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        RobotLine r;
+        r.team = m[2];
+        r.nickname = m[3];
+        r.admitted = m[4] == "yes";
+        r.reply = m[5];
+        r.commands = std::stol(m[6]);
+        r.kicks = std::stol(m[7]);
+        r.noAnswer = std::stol(m[8]);
+        r.dropouts = std::stol(m[9]);
+        out[std::stoi(m[1])] = r;
+    }
+    return out;
+}
+
+long summaryNumber(const std::string& summary, const std::string& pattern)
+{
+    std::smatch m;
+    return std::regex_search(summary, m, std::regex(pattern)) ? std::stol(m[1]) : -1;
+}
+
+const JsonValue& robotIn(const JsonValue& step, int id)
+{
+    for (const JsonValue& r : step["robots"].items) {
+        if (static_cast<int>(r["id"].number) == id) {
+            return r;
+        }
+    }
+    static const JsonValue kNone;
+    return kNone;
+}
+
+bool playing(const JsonValue& step)
+{
+    return step["mode"].text == "play on" || step["mode"].text == "warn ending";
+}
+
+void expectEveryAgentEndedWell(const MatchResult& m)
+{
+    ASSERT_EQ(m.agentStatus.size(), 6u);
+    for (std::size_t i = 0; i < m.agentStatus.size(); ++i) {
+        EXPECT_EQ(m.agentStatus[i], 0) << m.agentDirs[i] << "\n" << m.agentLog(i).substr(0, 2000);
+    }
+}
+
+TEST(Match, ThreeAgainstThreeForThirtyGameSeconds)
+{
+    MatchSetup setup;
+    setup.serverArgs = {"--fast", "--length", "30"};
+    const MatchResult m = runMatch("match", setup);
+    ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
+    expectEveryAgentEndedWell(m);
+    ASSERT_FALSE(m.record.empty());
+    EXPECT_EQ(m.badRecordLines, 0);
+
+    long playSteps = 0;
+    std::map<int, long> kicksInRecord;
+    long goalsInRecord = 0;
+    for (const JsonValue& step : m.record) {
+        playSteps += playing(step) ? 1 : 0;
+        for (const JsonValue& k : step["kicks"].items) {
+            ++kicksInRecord[static_cast<int>(k.number)];
+        }
+        goalsInRecord += step.has("goal") ? 1 : 0;
+    }
+    const std::map<int, RobotLine> robots = robotLines(m.summary);
+    ASSERT_EQ(robots.size(), 6u) << m.summary;
+    long kicks = 0;
+    for (const auto& [id, r] : robots) {
+        EXPECT_TRUE(r.admitted) << id;
+        EXPECT_EQ(r.reply, "true") << id;
+        // Every agent answers every world state in play, bar a few.
+        EXPECT_GE(r.commands, playSteps * 9 / 10) << "robot " << id << "\n" << m.summary;
+        EXPECT_LE(r.noAnswer, playSteps / 10) << "robot " << id;
+        EXPECT_EQ(r.kicks, kicksInRecord[id]) << "robot " << id;
+        kicks += r.kicks;
+    }
+    EXPECT_GT(kicks, 0) << m.summary;
+
+    // The summary and the record tell the same story.
+    const JsonValue& last = m.record.back();
+    EXPECT_EQ(last["mode"].text, "time over");
+    EXPECT_EQ(summaryNumber(m.summary, "final score: yellow (\\d+)"), static_cast<long>(last["score"]["yellow"].number));
+    EXPECT_EQ(summaryNumber(m.summary, "final score: yellow \\d+ - (\\d+) blue"),
+              static_cast<long>(last["score"]["blue"].number));
+    EXPECT_EQ(summaryNumber(m.summary, "goals: (\\d+)"), goalsInRecord);
+    EXPECT_EQ(summaryNumber(m.summary, "\\((\\d+) steps\\)"), static_cast<long>(last["step"].number));
+    EXPECT_NEAR(playSteps * 0.066, 30.0, 0.1);
+    EXPECT_EQ(summaryNumber(m.summary, "dropped (\\d+)"), 0);
+}
+
+// "...: minha atual posicao eh PosicaoXY (x, y)" lines of one agent's log, in order.
+std::vector<std::pair<double, double>> loggedPositions(const std::string& log)
+{
+    static const std::regex line(": minha atual posicao eh PosicaoXY \\(([-0-9.e+]+), ([-0-9.e+]+)\\)");
+    std::vector<std::pair<double, double>> out;
+    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
+        out.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+    }
+    return out;
+}
+
+TEST(Match, EveryPositionAnAgentWorksOutIsItsTruePositionInItsOwnFrame)
+{
+    MatchSetup setup;
+    setup.serverArgs = {"--fast", "--length", "8", "--step-timeout", "1000"};
+    setup.logLevel = "DEBUG";
+    const MatchResult m = runMatch("localisation", setup);
+    ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
+    expectEveryAgentEndedWell(m);
+
+    for (std::size_t i = 0; i < m.agentDirs.size(); ++i) {
+        const int id = static_cast<int>(i) + 1;
+        const std::vector<std::pair<double, double>> logged = loggedPositions(m.agentLog(i));
+        ASSERT_GT(logged.size(), 50u) << m.agentDirs[i];
+        // The agent logs one position per world state it plays on, in order:
+        // match each with the next recorded play step where the robot stood there.
+        std::size_t s = 0;
+        double worst = 0;
+        long skipped = -static_cast<long>(logged.size());
+        for (const auto& [x, y] : logged) {
+            bool found = false;
+            double nearest = 1e9;
+            for (; s < m.record.size() && !found; ++s) {
+                if (!playing(m.record[s])) {
+                    continue;
+                }
+                ++skipped;
+                const JsonValue& r = robotIn(m.record[s], id);
+                // The blue frame is the physical one turned by half a turn.
+                const double sign = r["team"].text == "blue" ? -1.0 : 1.0;
+                const double err = std::hypot(sign * r["x"].number - x, sign * r["y"].number - y);
+                nearest = std::min(nearest, err);
+                if (err <= 2.0) {
+                    worst = std::max(worst, err);
+                    found = true;
+                }
+            }
+            ASSERT_TRUE(found) << "robot " << id << ": logged (" << x << ", " << y
+                               << ") matches no later true position; nearest " << nearest << " mm";
+        }
+        // In lock-step the agent plays every state, so hardly any is passed over.
+        EXPECT_LE(skipped, 3) << "robot " << id;
+        RecordProperty("worst_error_robot_" + std::to_string(id), std::to_string(worst));
+        RecordProperty("skipped_robot_" + std::to_string(id), std::to_string(skipped));
+    }
+}
+
+}  // namespace
