@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "agent/Client.h"
@@ -56,6 +57,9 @@ int runStarted(const Properties& settingsFile, int argc, char** argv, const Buil
     Client gClient(client_properties);
     ClientConnector client_connector(host, port);
     Connection* connection = client_connector.getConnection();
+    // Shared by plain pointers for the whole run; released only here, after
+    // every user below has gone, so the process ends without a leak.
+    const std::unique_ptr<Connection> connectionOwner(connection);
     if (client_properties.propertyValue(kAcceptAnySourceKey) == kYes) {
         connection->setAcceptAnySource(true);
     }
