@@ -23,11 +23,12 @@ namespace {
 constexpr const char* kAcceptAnySourceKey = "ACCEPT_ANY_SOURCE";
 constexpr const char* kYes = "YES";
 
-// Start-up failures happen before logging is configured (or below its
-// threshold), so each also gets one line here that always shows.
-class StartupError {
+// Writes the one line on standard error that ends a failed run. Most
+// failures come before logging is configured (or below its threshold), so
+// the log alone would hide them.
+class FailureReport {
 public:
-    explicit StartupError(const char* argv0)
+    explicit FailureReport(const char* argv0)
     {
         const std::string path = argv0 != nullptr ? argv0 : "agent";
         const std::size_t slash = path.find_last_of('/');
@@ -40,8 +41,8 @@ private:
     std::string mProgram;
 };
 
-int runStarted(const Properties& settingsFile, int argc, char** argv, const BuildConstants& build,
-               const StartupError& report)
+int runWithSettings(const Properties& settingsFile, int argc, char** argv, const BuildConstants& build,
+                    const FailureReport& report)
 {
     Properties client_properties = settingsFile;
     if (!override_properties_with_cmd(argc, argv, client_properties)) {
@@ -93,7 +94,7 @@ int runStarted(const Properties& settingsFile, int argc, char** argv, const Buil
 
 int runAgent(int argc, char** argv, const BuildConstants& build)
 {
-    const StartupError report(argc > 0 ? argv[0] : nullptr);
+    const FailureReport report(argc > 0 ? argv[0] : nullptr);
     try {
         const CommandLineShape shape = check_command_line(argc, argv);
         switch (shape.outcome) {
@@ -115,7 +116,7 @@ int runAgent(int argc, char** argv, const BuildConstants& build)
             report.line() << shape.configFile << ": " << e.what() << std::endl;
             return kExitStartupFailure;
         }
-        return runStarted(settingsFile, argc, argv, build, report);
+        return runWithSettings(settingsFile, argc, argv, build, report);
     } catch (const SettingError& e) {
         report.line() << "setting " << e.key() << ": " << e.what() << std::endl;
     } catch (const std::exception& e) {
