@@ -102,20 +102,6 @@ INSTANTIATE_TEST_SUITE_P(Ranges, ClearBallTest,
                                            BlockCase{"teammateAt90", true, 90, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ClearBall, DefenceAimsBetweenTheCentreLineFlagsMidfieldBetweenTheAttackCorners)
-{
-    // From the defence the window is the centre line; from midfield the attack corners.
-    Scene defence = facingGoal({-500, 300});
-    const double toDefence = clearanceAngle(defence);
-    EXPECT_GT(toDefence, radToDeg(sceneRelative(defence, {0, -650}).angle));
-    EXPECT_LT(toDefence, radToDeg(sceneRelative(defence, {0, 650}).angle));
-
-    Scene midfield = facingGoal({0, 300});
-    const double toMidfield = clearanceAngle(midfield);
-    EXPECT_GT(toMidfield, radToDeg(sceneRelative(midfield, {750, -650}).angle));
-    EXPECT_LT(toMidfield, radToDeg(sceneRelative(midfield, {750, 650}).angle));
-}
-
 TEST(ClearBall, AttackZoneKeepsThePreviousCommand)
 {
     Pitch pitch(facingGoal({400, 0}));
@@ -171,19 +157,6 @@ TEST(Passe, WithoutGoalAreaDepthKicksAtFullStrength)
     EXPECT_FLOAT_EQ(cmd.mCommandType.mStrength, 1.0f);
 }
 
-TEST(Passe, UnknownReceiverStillKicksSomethingFinite)
-{
-    Pitch pitch(passScene());
-    pitch.player().passe(42);
-    const Command& cmd = pitch.player().command();
-    if (cmd.kind() == KICK) {
-        EXPECT_TRUE(std::isfinite(cmd.mCommandType.mdAngle));
-        EXPECT_TRUE(std::isfinite(cmd.mCommandType.mStrength));
-    } else {
-        expectWheels(pitch.player(), 0, 0);
-    }
-}
-
 // --- ICanGoToBall: ball 100 mm ahead; robots on the same line ---
 
 struct RaceCase {
@@ -231,22 +204,6 @@ TEST(TentaSeSoltar, RunsTheLastWheelCommandBackwards)
     Pitch pitch(scene);
     pitch.player().tentaSeSoltar();
     expectWheels(pitch.player(), -50, -30);
-}
-
-TEST(Carregar, GoesToTheBallThenPushesItOn)
-{
-    Scene scene = facingGoal({300, 0});
-    scene.ball = relativePoint(scene, 300, 0);
-    {
-        Pitch pitch(scene);
-        pitch.player().carregar(vector_t{400, 0});
-        expectWheels(pitch.player(), 133, 133);
-    }
-    scene.ball = relativePoint(scene, 20, 0);
-    Pitch pitch(scene);
-    pitch.player().carregar(vector_t{400, 0});
-    ASSERT_EQ(pitch.player().command().kind(), KICK);
-    EXPECT_FLOAT_EQ(pitch.player().command().mCommandType.mStrength, 0.55f);
 }
 
 TEST(Carregar, HostileAgentCountIsBounded)

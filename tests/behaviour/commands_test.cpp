@@ -94,14 +94,6 @@ TEST(SetVelocity, NonFiniteRequestBecomesStopOnBothWheels)
     }
 }
 
-TEST(Kick, CarriesDegreesAndStrength)
-{
-    BasicPlayer player(TEAM_YELLOW);
-    player.pv_kick(kPi / 2, 0.55);
-    EXPECT_EQ(player.command().mCommandType.mCommandName, "kick");
-    expectKick(player, kPi / 2, 0.55);
-}
-
 TEST(Kick, UnsendableValuesBecomeStop)
 {
     const double cases[][2] = {{kNaN, 1.0}, {0.3, kNaN}, {kInf, 1.0}, {0.3, -kInf}, {1e300, 1.0}, {0.3, 1e300}};

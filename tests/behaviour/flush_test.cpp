@@ -79,16 +79,4 @@ TEST_F(FlushTest, SendsKickInDegrees)
     EXPECT_EQ(server.receive(), expected + std::string(1, '\0'));
 }
 
-TEST_F(FlushTest, RepeatsTheCommandUntilOverwritten)
-{
-    player.pv_stop();
-    player.pv_flush();
-    player.pv_flush();
-    const std::string stop =
-        std::string("<command><wheel_velocities><right>26.5</right><left>26.5</left></wheel_velocities></command>") +
-        '\0';
-    EXPECT_EQ(server.receive(), stop);
-    EXPECT_EQ(server.receive(), stop);
-}
-
 }  // namespace

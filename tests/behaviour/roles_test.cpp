@@ -62,42 +62,6 @@ TEST(Jogador, ShootsFromTheShootingZone)
     expectKick(pitch.player(), 0.0, 1.0, kAngleTolerance);
 }
 
-TEST(Jogador, ShootingZoneIsNarrowerInVariantB)
-{
-    // 130 mm from the goal's midpoint: a shot in the main build, the own push in B.
-    Scene scene = facingGoal({620, 0});
-    scene.ball = relativePoint(scene, kKickableBall, 0);
-    Pitch pitch(scene, kVariantB);
-    pitch.player().jogador();
-    const double o = pitch.world().orientation(pitch.world().pv_my_id());
-    expectKick(pitch.player(), -o, 0.2, kAngleTolerance);
-}
-
-class LogCapture {
-public:
-    LogCapture()
-    {
-        LogParameters::instance().active(true);
-        LogParameters::instance().level(log_DEBUG);
-        ::testing::internal::CaptureStderr();
-    }
-    ~LogCapture()
-    {
-        if (!mTaken) {
-            ::testing::internal::GetCapturedStderr();
-        }
-        LogParameters::instance().active(false);
-    }
-    std::string take()
-    {
-        mTaken = true;
-        return ::testing::internal::GetCapturedStderr();
-    }
-
-private:
-    bool mTaken = false;
-};
-
 TEST(Jogador, AttackerThatIsItsOwnReceiverPushesByTeam)
 {
     for (const mrTeam team : {TEAM_YELLOW, TEAM_BLUE}) {
@@ -106,9 +70,13 @@ TEST(Jogador, AttackerThatIsItsOwnReceiverPushesByTeam)
         scene.ball = relativePoint(scene, kKickableBall, 0);
         Pitch pitch(scene);
         const double o = pitch.world().orientation(pitch.world().pv_my_id());
-        LogCapture log;
+        LogParameters::instance().active(true);
+        LogParameters::instance().level(log_DEBUG);
+        ::testing::internal::CaptureStderr();
         pitch.player().jogador();
-        EXPECT_NE(log.take().find("Decidi carregar a bola."), std::string::npos);
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        LogParameters::instance().active(false);
+        EXPECT_NE(log.find("Decidi carregar a bola."), std::string::npos);
         expectKick(pitch.player(), team == TEAM_BLUE ? kPi - o : -o, 0.2, kAngleTolerance);
     }
 }
@@ -252,13 +220,11 @@ TEST(Goleiro, PassesToTheNearestFreeTeammate)
     Scene scene = keeperScene();
     scene.ball = relativePoint(scene, kKickableBall, 0);
     scene.others = {robot(2, true, {-400, 300}), robot(3, true, {200, -300})};
-    for (const BuildConstants* build : {&kMainBuild, &kVariantC}) {
-        Pitch pitch(scene, *build);
-        pitch.player().goleiro();
-        const Command& cmd = pitch.player().command();
-        ASSERT_EQ(cmd.kind(), KICK);
-        EXPECT_GT(cmd.mCommandType.mdAngle, 0.0f) << "towards teammate 2 on the right";
-    }
+    Pitch pitch(scene);
+    pitch.player().goleiro();
+    const Command& cmd = pitch.player().command();
+    ASSERT_EQ(cmd.kind(), KICK);
+    EXPECT_GT(cmd.mCommandType.mdAngle, 0.0f) << "towards teammate 2 on the right";
 }
 
 struct KeeperMoveCase {

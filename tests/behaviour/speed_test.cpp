@@ -38,24 +38,14 @@ TEST_P(DiscreteSpeedTest, RoundsToNearestLevel)
 INSTANTIATE_TEST_SUITE_P(
     Levels, DiscreteSpeedTest,
     ::testing::Values(SpeedCase{"zero", 0.0, kMin}, SpeedCase{"negativeZeroIsPositive", -0.0, kMin},
-                      SpeedCase{"smallNegative", -1.0, -kMin}, SpeedCase{"justBelowLowest", 26.49, kMin},
-                      SpeedCase{"thirty", 30, 29.7275199330026}, SpeedCase{"thirtyThree", 33, 32.596700064096},
-                      SpeedCase{"forty", 40, 39.2106917979926}, SpeedCase{"fifty", 50, 49.7702727545439},
-                      SpeedCase{"sixty", 60, 59.2437997314376}, SpeedCase{"ninety", 90, 88.5957620831557},
-                      SpeedCase{"ninetyThree", 93, 88.5957620831557},
+                      SpeedCase{"smallNegative", -1.0, -kMin}, SpeedCase{"thirtyThree", 33, 32.596700064096},
+                      SpeedCase{"ninety", 90, 88.5957620831557}, SpeedCase{"ninetyThree", 93, 88.5957620831557},
                       SpeedCase{"ninetyNegative", -90, -88.5957620831557},
-                      SpeedCase{"hundredTen", 110, 110.162066327862},
-                      SpeedCase{"onALevelStays", 76.19046462625, 76.19046462625},
                       // (26.5 + 27.1737515808352) / 2: exactly on the mean goes up.
                       SpeedCase{"onFirstMeanGoesUp", 26.8368757904176, 27.1737515808352},
-                      SpeedCase{"belowFirstMean", 26.83, kMin},
-                      // (110.162066327862 + 130.434697458164) / 2
-                      SpeedCase{"onLastMeanGoesUp", 120.298381893013, kMax},
-                      SpeedCase{"belowLastMean", 120.29, 110.162066327862},
-                      SpeedCase{"topLevel", kMax, kMax}, SpeedCase{"aboveTop", 133, kMax},
+                      SpeedCase{"belowFirstMean", 26.83, kMin}, SpeedCase{"aboveTop", 133, kMax},
                       SpeedCase{"farBelowBottom", -173, -kMax},
                       SpeedCase{"infinity", std::numeric_limits<double>::infinity(), kMax},
-                      SpeedCase{"minusInfinity", -std::numeric_limits<double>::infinity(), -kMax},
                       SpeedCase{"nan", std::numeric_limits<double>::quiet_NaN(), kMin}),
     [](const auto& info) { return std::string(info.param.name); });
 
