@@ -332,12 +332,15 @@ vector_t WorldData::getVetorVelocidade(double ciclos, vector_t distancia) const
         return vector_t{0, 0};
     }
     const double desaceleracao = 1 - 2 * kDt;
-    // Terms older than kTermosUteis cycles are below 1e-24 of the newest; skipping
-    // them keeps a huge cycle count from looping for ever.
+    // Sum over j = 1 .. floor(ciclos) of desaceleracao^(ciclos - j), oldest term first.
+    // Terms older than kTermosUteis cycles are below 1e-24 of the newest; stopping
+    // there keeps a huge cycle count from looping for ever.
     constexpr double kTermosUteis = 400;
+    const double termos = std::min(std::floor(ciclos), kTermosUteis);
+    const double fracao = ciclos - std::floor(ciclos);
     double soma = 0;
-    for (double j = std::max(1.0, std::floor(ciclos) - kTermosUteis); j <= ciclos; ++j) {
-        soma += std::pow(desaceleracao, ciclos - j);
+    for (double k = termos - 1; k >= 0; --k) {
+        soma += std::pow(desaceleracao, fracao + k);
     }
     // Under one cycle (or no number) the sum is empty: no velocity covers the distance.
     if (!(soma > 0)) {
