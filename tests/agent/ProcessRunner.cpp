@@ -144,6 +144,11 @@ std::string ChildProcess::outputSoFar() const
     return mDir.read(kOutFile);
 }
 
+std::string ChildProcess::errorsSoFar() const
+{
+    return mDir.read(kErrFile);
+}
+
 ProcessResult runProgram(const std::string& program, const std::vector<std::string>& args, const ScratchDir& dir,
                          double seconds)
 {

@@ -49,6 +49,8 @@ public:
     bool running();
     /// \brief The standard output written so far.
     std::string outputSoFar() const;
+    /// \brief The standard error written so far.
+    std::string errorsSoFar() const;
 
 private:
     const ScratchDir& mDir;
