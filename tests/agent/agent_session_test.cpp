@@ -31,12 +31,12 @@ constexpr const char* kSlowRight = "<right>-88.5958</right><left>88.5958</left>"
 // The server's side of the link: one socket, replies to whoever spoke last.
 class TestServer {
 public:
-    TestServer()
+    explicit TestServer(const char* host = "127.0.0.1")
     {
         mFd = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        inet_pton(AF_INET, host, &addr.sin_addr);
         if (mFd < 0 || bind(mFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
             throw std::runtime_error("cannot bind the test server");
         }
@@ -63,12 +63,17 @@ public:
         return std::string(buffer, static_cast<std::size_t>(n));
     }
 
-    void send(const std::string& text)
-    {
-        sendto(mFd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&mPeer), sizeof mPeer);
-    }
+    /// Sends to whoever spoke last.
+    void send(const std::string& text) { sendTo(mPeer, text); }
+    /// Sends from this socket to whoever spoke last to `other`.
+    void sendAs(const TestServer& other, const std::string& text) { sendTo(other.mPeer, text); }
 
 private:
+    void sendTo(const sockaddr_in& to, const std::string& text)
+    {
+        sendto(mFd, text.data(), text.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+
     int mFd = -1;
     int mPort = 0;
     sockaddr_in mPeer{};
@@ -102,19 +107,28 @@ bool isRecoveryMove(const std::string& command)
     return right == left;
 }
 
+constexpr const char* kServerConnect =
+    "<connect><type>Server</type><protocol_version>1.0</protocol_version><movement_mode>wheel</movement_mode></connect>";
+
+// Settings of a yellow field player A1 talking to 127.0.0.1:`port`, and its speed file.
+void writeAgentFiles(const ScratchDir& dir, int port, const std::string& extra)
+{
+    dir.write("config.ini",
+              "SERVER_IP=127.0.0.1\nPORT_TEAM=" + std::to_string(port) +
+                  "\nVERSION=1.0\nSLEEP=1000\nTRIES=2000\nTEAM=2\nVT_ID=1\nRC_ID=1\nNICK_NAME=A1\n"
+                  "POS_BASE_X=0.35\nPOS_BASE_Y=0.5\nKICKABLE=80\nFATOR_ATRACAO_X=0.5\nFATOR_ATRACAO_Y=0.5\n"
+                  "X_MINIMO=0.1\nX_MAXIMO=0.9\nY_MINIMO=0.1\nY_MAXIMO=0.9\n" +
+                  extra);
+    dir.write("velocidade.ini",
+              "VEL_MAX=130\nVEL_MAX_CURVE=90\nVEL_MAX_SPIN=110\nANGLE_SPIN=0.5\nBIG_ANGLE=1.2\n"
+              "ANGLE_VEL_MAX=0.3\nLENGTH_NEAR=70\n");
+}
+
 class AgentSession : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir.write("config.ini",
-                  "SERVER_IP=127.0.0.1\nPORT_TEAM=" + std::to_string(server.port()) +
-                      "\nVERSION=1.0\nSLEEP=1000\nTRIES=2000\nTEAM=2\nVT_ID=1\nRC_ID=1\nNICK_NAME=A1\n"
-                      "LOG_ENABLED=YES\nLOG_LEVEL=DEBUG\n"
-                      "POS_BASE_X=0.35\nPOS_BASE_Y=0.5\nKICKABLE=80\nFATOR_ATRACAO_X=0.5\nFATOR_ATRACAO_Y=0.5\n"
-                      "X_MINIMO=0.1\nX_MAXIMO=0.9\nY_MINIMO=0.1\nY_MAXIMO=0.9\n");
-        dir.write("velocidade.ini",
-                  "VEL_MAX=130\nVEL_MAX_CURVE=90\nVEL_MAX_SPIN=110\nANGLE_SPIN=0.5\nBIG_ANGLE=1.2\n"
-                  "ANGLE_VEL_MAX=0.3\nLENGTH_NEAR=70\n");
+        writeAgentFiles(dir, server.port(), "LOG_ENABLED=YES\nLOG_LEVEL=DEBUG\n");
         agent = std::make_unique<ChildProcess>(AGENT_BINARY, std::vector<std::string>{}, dir);
         handshake();
     }
@@ -125,8 +139,7 @@ protected:
         ASSERT_TRUE(request.has_value()) << "no connect request";
         EXPECT_NE(compact(*request).find("<type>Client</type>"), std::string::npos) << *request;
         server.send("<connect>true</connect>");
-        server.send("<connect><type>Server</type><protocol_version>1.0</protocol_version>"
-                    "<movement_mode>wheel</movement_mode></connect>");
+        server.send(kServerConnect);
         const auto reply = server.receive(kReplyWaitMs);
         ASSERT_TRUE(reply.has_value());
         EXPECT_EQ(*reply, "<connect>true</connect>");
@@ -311,4 +324,26 @@ TEST_F(AgentSession, SurvivesACycleThatCannotPlaceTheRobot)
     WorldScene play;
     EXPECT_EQ(exchange(play).size(), 1u);
     endMatch();
+}
+
+TEST(AgentSourceFilter, AnswersFromAnotherHostNeedTheSetting)
+{
+    for (const bool acceptAnySource : {false, true}) {
+        TestServer server;
+        TestServer elsewhere("127.0.0.2");
+        ScratchDir dir;
+        writeAgentFiles(dir, server.port(), acceptAnySource ? "TRIES=300\nACCEPT_ANY_SOURCE=YES\n" : "TRIES=300\n");
+        ChildProcess agent(AGENT_BINARY, {}, dir);
+        ASSERT_TRUE(server.receive(kReplyWaitMs * 5).has_value()) << "no connect request";
+        elsewhere.sendAs(server, "<connect>true</connect>");
+        elsewhere.sendAs(server, kServerConnect);
+        const auto reply = server.receive(kReplyWaitMs);
+        if (acceptAnySource) {
+            ASSERT_TRUE(reply.has_value());
+            EXPECT_EQ(*reply, "<connect>true</connect>");
+        } else {
+            EXPECT_FALSE(reply.has_value()) << *reply;
+            EXPECT_EQ(agent.wait(5).status, 255);
+        }
+    }
 }
