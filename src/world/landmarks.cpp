@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "common/ClientException.h"
 #include "common/Logger.h"
@@ -19,8 +20,8 @@
 
 namespace {
 
-// Message ids by flag_t value.
-constexpr const char* kFlagIds[WorldData::kFlagCount] = {
+// Message ids by flag_t value; views so a look-up compares lengths before bytes.
+constexpr std::string_view kFlagIds[WorldData::kFlagCount] = {
     "top_left_pole",        "bottom_left_pole",       "top_right_pole",          "bottom_right_pole",
     "top_left_corner",      "bottom_left_corner",     "top_right_corner",        "bottom_right_corner",
     "top_left_goal",        "bottom_left_goal",       "top_right_goal",          "bottom_right_goal",
@@ -40,7 +41,7 @@ constexpr double kLinhaGrandeArea = 0.743;
 constexpr double kGrandeAreaYTopo = 0.19;
 constexpr double kGrandeAreaYFundo = 0.81;
 
-int indiceDaFlag(const std::string& id)
+int indiceDaFlag(std::string_view id)
 {
     for (std::size_t i = 0; i < WorldData::kFlagCount; ++i) {
         if (id == kFlagIds[i]) {
