@@ -219,24 +219,54 @@ bool Physics::tryKick(RobotBody& robot, BallBody& ball) const
 
 void Physics::pushBall(const RobotBody& robot, BallBody& ball) const
 {
-    posicaoXY d{ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y};
-    const double dist = norm(d);
-    const double rel = wrapAngle(bearingTo(robot.pos, ball.pos) - robot.heading);
-    // The kicker mouth lets the ball come closer in front than elsewhere.
-    const bool inMouth = std::fabs(rel) <= degToRad(mPhys.mouthHalfAngleDeg);
-    const double minDist = inMouth ? mPhys.mouthDepth : mPhys.robotRadius + mPhys.ballRadius;
-    if (dist >= minDist) {
+    const posicaoXY fwd = bearingDirection(robot.heading);
+    const posicaoXY right = bearingDirection(robot.heading + kPi / 2);
+    const posicaoXY d{ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y};
+    const double f = dot(d, fwd);
+    const double l = dot(d, right);
+    const double front = mPhys.robotRadius + mPhys.ballRadius;
+    posicaoXY to = ball.pos;
+    if (f > 0.0 && std::fabs(l) <= mPhys.mouthHalfWidth) {
+        // The V-shaped mouth: its walls run from the apex, mouthDepth ahead of the
+        // centre, to the front of the robot at +-mouthHalfWidth. A ball pressed
+        // against a wall is pushed off it, forwards and towards the middle.
+        const double slope = (front - mPhys.mouthDepth) / mPhys.mouthHalfWidth;
+        const double allowed = mPhys.mouthDepth + slope * std::fabs(l);
+        if (f >= allowed) {
+            return;
+        }
+        const double depth = (allowed - f) / (1.0 + slope * slope);
+        double nf = f + depth;
+        double nl = l - (l > 0 ? 1.0 : -1.0) * slope * depth;
+        if (l == 0.0 || (nl > 0) != (l > 0)) {
+            nl = 0.0;  // never past the middle: the ball sits in the apex
+            nf = std::max(f, mPhys.mouthDepth);
+        }
+        to = {robot.pos.x + nf * fwd.x + nl * right.x, robot.pos.y + nf * fwd.y + nl * right.y};
+    } else {
+        const double dist = norm(d);
+        if (dist >= front) {
+            return;
+        }
+        const posicaoXY n = dist < 1e-9 ? fwd : posicaoXY{d.x / dist, d.y / dist};
+        to = {robot.pos.x + n.x * front, robot.pos.y + n.y * front};
+    }
+    const posicaoXY moved{to.x - ball.pos.x, to.y - ball.pos.y};
+    const double len = norm(moved);
+    ball.pos = to;
+    if (len < 1e-12) {
         return;
     }
-    const posicaoXY n = dist < 1e-9 ? bearingDirection(robot.heading) : posicaoXY{d.x / dist, d.y / dist};
-    ball.pos = {robot.pos.x + n.x * minDist, robot.pos.y + n.y * minDist};
-    // The ball moves away at least as fast as the robot presses into it.
-    const posicaoXY forward = bearingDirection(robot.heading);
-    const double pressing = robot.speed * dot(forward, n);
+    // A ball running into the robot bounces off it as off a wall, and it
+    // moves off at least as fast as the robot presses into it.
+    const posicaoXY n{moved.x / len, moved.y / len};
+    const double pressing = robot.speed * dot(fwd, n);
     const double along = dot(ball.vel, n);
     if (along < pressing) {
-        ball.vel.x += (pressing - along) * n.x;
-        ball.vel.y += (pressing - along) * n.y;
+        // Only the ball's own run-in bounces; a pushed ball rides along (dribbling).
+        const double change = pressing - along + mPhys.wallRestitution * std::max(0.0, -along);
+        ball.vel.x += change * n.x;
+        ball.vel.y += change * n.y;
     }
 }
 

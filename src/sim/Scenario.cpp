@@ -212,7 +212,7 @@ Scenario loadScenario(const std::string& fileName)
         {"ROBOT_RADIUS", &s.physics.robotRadius},
         {"BALL_RADIUS", &s.physics.ballRadius},
         {"MOUTH_DEPTH", &s.physics.mouthDepth},
-        {"MOUTH_HALF_ANGLE", &s.physics.mouthHalfAngleDeg},
+        {"MOUTH_HALF_WIDTH", &s.physics.mouthHalfWidth},
         {"BALL_KEEP", &s.physics.ballKeep},
         {"WALL_RESTITUTION", &s.physics.wallRestitution},
         {"KICK_REACH", &s.physics.kickReach},
@@ -284,7 +284,8 @@ void validateScenario(const Scenario& s)
     require(p.robotRadius * 4 < f.width && p.robotRadius * 4 < f.length, "robots must fit the field");
     require(p.mouthDepth >= 0 && p.mouthDepth <= p.robotRadius + p.ballRadius,
             "MOUTH_DEPTH must be from 0 to ROBOT_RADIUS + BALL_RADIUS");
-    require(p.mouthHalfAngleDeg >= 0 && p.mouthHalfAngleDeg <= 90, "MOUTH_HALF_ANGLE must be from 0 to 90");
+    require(p.mouthHalfWidth > 0 && p.mouthHalfWidth <= p.robotRadius + p.ballRadius,
+            "MOUTH_HALF_WIDTH must be from 0 to ROBOT_RADIUS + BALL_RADIUS");
     require(p.ballKeep >= 0 && p.ballKeep <= 1, "BALL_KEEP must be from 0 to 1");
     require(p.wallRestitution >= 0 && p.wallRestitution <= 1, "WALL_RESTITUTION must be from 0 to 1");
     require(p.kickReach >= 0 && p.kickHalfAngleDeg >= 0 && p.kickHalfAngleDeg <= 180,

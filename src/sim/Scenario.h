@@ -44,8 +44,9 @@ struct PhysicsSpec {
     double ballRadius = 21.0;
     /// \brief Closest centre-to-centre distance of a ball sitting in the kicker mouth.
     double mouthDepth = 20.0;
-    /// \brief Half opening of the kicker mouth around the heading (degrees).
-    double mouthHalfAngleDeg = 40.0;
+    /// \brief Half width of the V-shaped kicker mouth where it opens onto the front of the
+    /// robot; a ball pressed into it slides towards the middle.
+    double mouthHalfWidth = 50.0;
     /// \brief Share of its velocity the ball keeps each step.
     double ballKeep = 0.868;
     double wallRestitution = 0.6;

@@ -261,6 +261,19 @@ TEST(BallContact, ARobotDrivingOntoTheBallHoldsItInItsMouthUntilItKicks)
     EXPECT_LE(d, 25.0) << "the agents kick from 25 mm";
     EXPECT_TRUE(physics.canKick(robots[0], ball));
 
+    // Pressed into the V of the mouth off the middle, the ball slides to the middle.
+    ball = BallBody{};
+    const posicaoXY fwd = bearingDirection(robots[0].heading);
+    const posicaoXY right = bearingDirection(robots[0].heading + kPi / 2);
+    ball.pos = {robots[0].pos.x + 45 * fwd.x + 35 * right.x, robots[0].pos.y + 45 * fwd.y + 35 * right.y};
+    physics.command(robots[0], wheels(88.5957620831557, 88.5957620831557));
+    for (int i = 0; i < 6; ++i) {
+        physics.step(robots, ball, ev);
+    }
+    const posicaoXY rel{ball.pos.x - robots[0].pos.x, ball.pos.y - robots[0].pos.y};
+    EXPECT_NEAR(rel.x * right.x + rel.y * right.y, 0.0, 1.0) << "centred";
+    EXPECT_NEAR(rel.x * fwd.x + rel.y * fwd.y, 20.0, 1.0) << "in the apex";
+
     // Beside the robot the body keeps the ball at the sum of the radii.
     ball = BallBody{};
     ball.pos = {robots[0].pos.x, robots[0].pos.y + 30};

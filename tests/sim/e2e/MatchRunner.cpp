@@ -122,12 +122,16 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
         std::ofstream out(templateFile);
         PropertyReader().write(out, "e2e settings", settings);
     }
-    result.agentDirs = writeAgentDirectories(result.dir, defaultScenario(3), templateFile,
+    const Scenario scenario = setup.scenarioFile.empty() ? defaultScenario(3) : loadScenario(setup.scenarioFile);
+    result.agentDirs = writeAgentDirectories(result.dir, scenario, templateFile,
                                              std::string(SOCCER_SOURCE_DIR) + "/config/velocidade.ini",
                                              "127.0.0.1", 0);
 
     Processes procs;
     std::vector<std::string> serverArgv = {SIMSERVER_PATH, "--port", "0", "--record", result.dir + "/record.jsonl"};
+    if (!setup.scenarioFile.empty()) {
+        serverArgv.insert(serverArgv.end(), {"--scenario", setup.scenarioFile});
+    }
     serverArgv.insert(serverArgv.end(), setup.serverArgs.begin(), setup.serverArgs.end());
     const std::size_t server =
         procs.start(serverArgv, result.dir, result.dir + "/summary.txt", result.dir + "/server.log");

@@ -1,6 +1,6 @@
 #pragma once
 // Runs a whole match for the end-to-end tests: the real simserver and one
-// real agent per robot of the built-in 3 against 3, each agent in its own
+// real agent per robot of the scenario, each agent in its own
 // working directory under a fresh temporary run folder. Every process it
 // starts is stopped by the time runMatch returns.
 
@@ -12,6 +12,8 @@
 
 /// \brief What to run.
 struct MatchSetup {
+    /// \brief Scenario file for the server and the agents; empty = the built-in 3 against 3.
+    std::string scenarioFile;
     /// \brief Extra simserver options (e.g. --fast, --length 30).
     std::vector<std::string> serverArgs;
     /// \brief LOG_LEVEL of every agent.
