@@ -7,6 +7,7 @@
 #include <cmath>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "behaviour/BasicPlayer.h"
 #include "common/ClientException.h"
