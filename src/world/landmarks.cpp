@@ -9,7 +9,6 @@
 // (sin t, -cos t); an observed angle is the object's bearing minus the heading.
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -54,11 +53,13 @@ int indiceDaFlag(std::string_view id)
 // Where each flag stands in the yellow frame. The corners, centre flags and
 // right-hand poles follow their names (top = -y, left = own goal line); the
 // left-hand poles stand crosswise, each D from the opposite corner, which the
-// goalkeeper's post rule relies on. Small-area flags share the y of the pole
-// of the same name. Goal-area flags: the goal-area line at 0.743 L/2, top
-// flags at y = -0.19 W/2, bottom flags at y = +0.81 W/2; the same for the
-// left x of the bottom-left small-area flag, which no rule fixed: it takes
-// the small-area line like its neighbour.
+// goalkeeper's post rule relies on. Each small-area flag shares the y of the
+// pole of its name and stands on the small-area line, 0.1527 L/2 inside its
+// goal line (for the bottom-left one, and the blue top-left one, nothing else
+// fixes the x; the line is the only geometry there is). The goal-area flags
+// stand on the goal-area line at 0.743 L/2 from the centre, the top pair at
+// y = -0.19 W/2 and the bottom pair at y = +0.81 W/2. The blue frame turns all
+// of it by half a turn.
 bool posicaoAmarela(flag_t flag, double L, double W, double D, posicaoXY& p)
 {
     const double x = L / 2;

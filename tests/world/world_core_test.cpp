@@ -41,24 +41,11 @@ TEST_F(WorldCoreTest, ReadsSettingsAndSpeedFile)
     EXPECT_EQ(world.nickname(), "r7");
     EXPECT_EQ(world.vel_max(), 80);
     EXPECT_EQ(world.length_near(), 100);
-    EXPECT_EQ(world.margemMarcacao(), 50);
-    EXPECT_EQ(world.getEstadoSolenoide(), SOLENOIDE_DESARMADO);
     EXPECT_TRUE(std::isnan(world.getXminimo()));
     EXPECT_TRUE(world.pv_i_am_lost());
-    EXPECT_EQ(world.destinoPasse().x, 0);
 
     p.eraseProperty("KICKABLE");
     EXPECT_THROW(WorldData{p}, BadParameter);
-}
-
-TEST_F(WorldCoreTest, SolenoidReachFollowsTheState)
-{
-    Properties settings_world = worldSettings(TEAM_YELLOW);
-    WorldData world(settings_world);
-    world.setEstadoSolenoide(SOLENOIDE_ARMADO);
-    EXPECT_EQ(world.recuoSolenoide(), 25);
-    world.setEstadoSolenoide(SOLENOIDE_EM_CHUTE);
-    EXPECT_EQ(world.recuoSolenoide(), 37);
 }
 
 using SpeedFileDeathTest = WorldCoreTest;
