@@ -54,6 +54,11 @@ TEST_P(LocalisationTest, RecoversPositionBallHeadingAndRelativeVectors)
 
     EXPECT_NEAR(angleDiff(world->getAgentOrientation(), scene.heading), 0, kToleranciaRad);
 
+    // The robot's own spot has no direction, but must not give one that is no number.
+    const vector_t aqui = world->getVectorFromAgentTo(eu);
+    EXPECT_EQ(aqui.length, 0);
+    EXPECT_TRUE(std::isfinite(aqui.angle));
+
     for (const posicaoXY alvo : {posicaoXY{500, -400}, posicaoXY{-600, 300}, posicaoXY{0, 0}, posicaoXY{700, 600}}) {
         const vector_t esperado = sceneRelative(scene, alvo);
         const vector_t obtido = world->getVectorFromAgentTo(alvo);
