@@ -37,19 +37,6 @@ int lerInt(const Properties& props, const char* key)
     return convert_to<int>(props.propertyValue(key));
 }
 
-// Only the two colours are enumerators; any other setting plays in the
-// yellow frame without being one of them.
-mrTeam paraTime(int valor)
-{
-    if (valor == TEAM_BLUE) {
-        return TEAM_BLUE;
-    }
-    if (valor == TEAM_YELLOW) {
-        return TEAM_YELLOW;
-    }
-    return static_cast<mrTeam>(0);
-}
-
 [[noreturn]] void encerraSemVelocidade(const std::string& motivo)
 {
     std::cerr << "Cannot use speed file " << kArquivoVelocidade << " in the working directory: " << motivo
@@ -114,7 +101,8 @@ WorldData::WorldData(Properties& props, const BuildConstants& build) : mBuild(bu
 {
     iSleep = lerInt(props, "SLEEP");
     iTries = lerInt(props, "TRIES");
-    mAgentTeam = paraTime(lerInt(props, "TEAM"));
+    // Any value but TEAM_BLUE plays in the yellow frame.
+    mAgentTeam = static_cast<mrTeam>(lerInt(props, "TEAM"));
 
     const double nan = std::numeric_limits<double>::quiet_NaN();
     mPosBase = posicaoXY{nan, nan};
