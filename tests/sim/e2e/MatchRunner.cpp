@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -98,6 +99,14 @@ std::string readFile(const std::string& path)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+void discardRun(const MatchResult& result)
+{
+    if (result.dir.rfind("/tmp/sim_e2e_", 0) == 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(result.dir, ignored);
+    }
 }
 
 std::string MatchResult::agentLog(std::size_t i) const

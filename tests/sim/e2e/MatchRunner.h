@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "e2e/JsonLite.h"
 
 /// \brief What to run.
@@ -44,5 +46,19 @@ struct MatchResult {
 /// \brief Runs one match; `name` marks the run folder.
 MatchResult runMatch(const std::string& name, const MatchSetup& setup);
 
+/// \brief Removes the run folder of a match (kept when a test failed, for a look).
+void discardRun(const MatchResult& result);
+
 /// \brief The whole content of a file ("" when it cannot be read).
 std::string readFile(const std::string& path);
+
+/// \brief Removes a match's run folder at the end of the test, unless the test failed.
+struct DiscardOnSuccess {
+    const MatchResult& result;
+    ~DiscardOnSuccess()
+    {
+        if (!::testing::Test::HasFailure()) {
+            discardRun(result);
+        }
+    }
+};

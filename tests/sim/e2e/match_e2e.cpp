@@ -92,6 +92,7 @@ TEST(Match, ALoneAgentReachesTheBallAndKicksIt)
     setup.scenarioFile = name;
     setup.serverArgs = {"--fast", "--length", "20"};
     const MatchResult m = runMatch("lone", setup);
+    const DiscardOnSuccess discard_m{m};
     ::unlink(name);
     ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
     ASSERT_EQ(m.agentStatus.size(), 1u);
@@ -111,6 +112,7 @@ TEST(Match, ThreeAgainstThreeForThirtyGameSeconds)
     MatchSetup setup;
     setup.serverArgs = {"--fast", "--length", "30"};
     const MatchResult m = runMatch("match", setup);
+    const DiscardOnSuccess discard_m{m};
     ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
     expectEveryAgentEndedWell(m);
     ASSERT_FALSE(m.record.empty());
@@ -185,6 +187,7 @@ TEST(Match, EveryPositionAnAgentWorksOutIsItsTruePositionInItsOwnFrame)
     setup.serverArgs = {"--fast", "--length", "8", "--step-timeout", "1000"};
     setup.logLevel = "DEBUG";
     const MatchResult m = runMatch("localisation", setup);
+    const DiscardOnSuccess discard_m{m};
     ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
     expectEveryAgentEndedWell(m);
 

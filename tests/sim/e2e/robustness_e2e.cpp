@@ -60,6 +60,7 @@ TEST(Blackout, TheLostAgentRunsItsRecoveryAndPlaysAgainWhenSeen)
     setup.logLevel = "DEBUG";
     setup.timeoutSeconds = 40;
     const MatchResult m = runMatch("blackout", setup);
+    const DiscardOnSuccess discard_m{m};
     ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
     for (std::size_t i = 0; i < m.agentStatus.size(); ++i) {
         EXPECT_EQ(m.agentStatus[i], 0) << m.agentDirs[i];
@@ -167,6 +168,7 @@ TEST(Hostile, MalformedAndForeignTrafficIsCountedAndDroppedAndTheMatchGoesOn)
         }
     };
     const MatchResult m = runMatch("hostile", setup);
+    const DiscardOnSuccess discard_m{m};
     ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
     for (std::size_t i = 0; i < m.agentStatus.size(); ++i) {
         EXPECT_EQ(m.agentStatus[i], 0) << m.agentDirs[i];
@@ -195,7 +197,9 @@ TEST(Determinism, TheSameSeedGivesTheSameRecord)
     setup.serverArgs = {"--fast", "--length", "10", "--seed", "5", "--noise-dist", "2", "--noise-angle", "0.5",
                         "--step-timeout", "2000"};
     const MatchResult a = runMatch("determinism_a", setup);
+    const DiscardOnSuccess discard_a{a};
     const MatchResult b = runMatch("determinism_b", setup);
+    const DiscardOnSuccess discard_b{b};
     ASSERT_EQ(a.serverStatus, 0) << a.serverLog;
     ASSERT_EQ(b.serverStatus, 0) << b.serverLog;
     const std::string ra = readFile(a.dir + "/record.jsonl");
@@ -206,6 +210,7 @@ TEST(Determinism, TheSameSeedGivesTheSameRecord)
     // A different seed draws different noise, so the play differs.
     setup.serverArgs[4] = "6";
     const MatchResult c = runMatch("determinism_c", setup);
+    const DiscardOnSuccess discard_c{c};
     ASSERT_EQ(c.serverStatus, 0) << c.serverLog;
     EXPECT_FALSE(ra == readFile(c.dir + "/record.jsonl"));
 }
