@@ -243,8 +243,9 @@ int WorldData::receptor()
             dOponente = pv_subtract(p, pv_opponent(pv_closest_opponent_to(p))).length;
         } catch (const ClientException&) {
         }
-        // The zone is a field zone, so the teammate's field position decides it.
-        const bool emAtaque = getZona(getPontoXYGlobal(p)) == ZONA_ATAQUE;
+        // The zone is judged on the teammate's offset from this robot, as the
+        // receiver choice has always done; the tactics are tuned to it.
+        const bool emAtaque = getZona(getPosicaoXYdeVetor(p)) == ZONA_ATAQUE;
         const double aux = notaReceptor(pv_subtract(p, gol).length, dOponente, emAtaque, p);
         if (aux > valor) {
             id = agent.uid();
