@@ -101,6 +101,59 @@ std::string readFile(const std::string& path)
     return s.str();
 }
 
+bool parseRecordLine(const std::string& line, RecordStep& out)
+{
+    static const std::regex head(
+        "^\\{\"step\":(\\d+),\"time\":([-0-9.]+),\"mode\":\"([a-z ]+)\",\"score\":\\{\"yellow\":(\\d+),"
+        "\"blue\":(\\d+)\\}");
+    static const std::regex robot(
+        "\\{\"id\":(\\d+),\"team\":\"(\\w+)\",\"x\":([-0-9.]+),\"y\":([-0-9.]+),\"heading\":[-0-9.]+,"
+        "\"seen\":(true|false),\"cmd\":\\{\"type\":\"(\\w+)\"(?:,\"left\":([-0-9.e+]+),\"right\":([-0-9.e+]+))?");
+    static const std::regex kicks("\"kicks\":\\[([0-9,]*)\\]");
+    static const std::regex goal("\"goal\":\"(\\w+)\"");
+    std::smatch m;
+    if (!std::regex_search(line, m, head)) {
+        return false;
+    }
+    out.step = std::stol(m[1]);
+    out.time = std::stod(m[2]);
+    out.mode = m[3];
+    out.yellow = std::stoi(m[4]);
+    out.blue = std::stoi(m[5]);
+    for (std::sregex_iterator it(line.begin(), line.end(), robot), end; it != end; ++it) {
+        const std::smatch& r = *it;
+        RecordRobot rr;
+        rr.id = std::stoi(r[1]);
+        rr.team = r[2];
+        rr.x = std::stod(r[3]);
+        rr.y = std::stod(r[4]);
+        rr.seen = r[5] == "true";
+        rr.cmd = r[6];
+        rr.left = r[7].matched ? std::stod(r[7]) : 0.0;
+        rr.right = r[8].matched ? std::stod(r[8]) : 0.0;
+        out.robots.push_back(rr);
+    }
+    if (!std::regex_search(line, m, kicks)) {
+        return false;
+    }
+    std::istringstream ids(m[1].str());
+    for (std::string id; std::getline(ids, id, ',');) {
+        out.kicks.push_back(std::stoi(id));
+    }
+    out.goal = std::regex_search(line, m, goal) ? m[1].str() : "";
+    return !out.robots.empty();
+}
+
+const RecordRobot& RecordStep::robot(int id) const
+{
+    for (const RecordRobot& r : robots) {
+        if (r.id == id) {
+            return r;
+        }
+    }
+    return robots.front();
+}
+
 void discardRun(const MatchResult& result)
 {
     if (result.dir.rfind("/tmp/sim_e2e_", 0) == 0) {
@@ -173,8 +226,8 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
     result.serverLog = readFile(result.dir + "/server.log");
     std::istringstream record(readFile(result.dir + "/record.jsonl"));
     for (std::string line; std::getline(record, line);) {
-        JsonValue v;
-        if (parseJson(line, v)) {
+        RecordStep v;
+        if (parseRecordLine(line, v)) {
             result.record.push_back(std::move(v));
         } else {
             ++result.badRecordLines;

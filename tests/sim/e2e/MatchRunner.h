@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "e2e/JsonLite.h"
 
 /// \brief What to run.
 struct MatchSetup {
@@ -26,6 +25,38 @@ struct MatchSetup {
     std::function<void(int port)> duringMatch;
 };
 
+/// \brief One robot in one line of the replay.
+struct RecordRobot {
+    int id = 0;
+    std::string team;
+    double x = 0.0;
+    double y = 0.0;
+    bool seen = false;
+    /// \brief "none", "wheel_velocities", "kick" or "goto"; wheel levels when wheels.
+    std::string cmd;
+    double left = 0.0;
+    double right = 0.0;
+};
+
+/// \brief One line of the replay.
+struct RecordStep {
+    long step = 0;
+    double time = 0.0;
+    std::string mode;
+    int yellow = 0;
+    int blue = 0;
+    std::vector<int> kicks;
+    std::string goal;
+    std::vector<RecordRobot> robots;
+
+    bool playing() const { return mode == "play on" || mode == "warn ending"; }
+    /// \brief The robot with `id` (the first robot when there is none).
+    const RecordRobot& robot(int id) const;
+};
+
+/// \brief Reads one replay line; false when it is not one.
+bool parseRecordLine(const std::string& line, RecordStep& out);
+
 /// \brief What came out of it.
 struct MatchResult {
     std::string dir;
@@ -35,7 +66,7 @@ struct MatchResult {
     std::vector<int> agentStatus;
     std::string summary;
     std::string serverLog;
-    std::vector<JsonValue> record;
+    std::vector<RecordStep> record;
     /// \brief Lines of the record that did not parse.
     int badRecordLines = 0;
 

@@ -33,21 +33,9 @@ long summaryNumber(const std::string& summary, const std::string& pattern)
     return std::regex_search(summary, m, std::regex(pattern)) ? std::stol(m[1]) : -1;
 }
 
-const JsonValue& robotIn(const JsonValue& step, int id)
+bool isWheels(const RecordRobot& r, double left, double right)
 {
-    for (const JsonValue& r : step["robots"].items) {
-        if (static_cast<int>(r["id"].number) == id) {
-            return r;
-        }
-    }
-    static const JsonValue kNone;
-    return kNone;
-}
-
-bool isWheels(const JsonValue& cmd, double left, double right)
-{
-    return cmd["type"].text == "wheel_velocities" && std::fabs(cmd["left"].number - left) < 1e-3 &&
-           std::fabs(cmd["right"].number - right) < 1e-3;
+    return r.cmd == "wheel_velocities" && std::fabs(r.left - left) < 1e-3 && std::fabs(r.right - right) < 1e-3;
 }
 
 constexpr double kSlow = 88.5958;
@@ -71,20 +59,18 @@ TEST(Blackout, TheLostAgentRunsItsRecoveryAndPlaysAgainWhenSeen)
     bool recoveryDrawn = false;
     long playedAfter = 0;
     std::string lastCmd;
-    for (const JsonValue& step : m.record) {
-        const JsonValue& r = robotIn(step, 2);
-        const double t = step["time"].number;
-        if (!r["seen"].boolean) {
+    for (const RecordStep& step : m.record) {
+        const RecordRobot& r = step.robot(2);
+        if (!r.seen) {
             ++unseen;
-            EXPECT_GE(t, 2.0 - 1e-9);
-            EXPECT_LT(t, 5.0);
-            slowLeftWhileLost = slowLeftWhileLost || isWheels(r["cmd"], -kSlow, kSlow);
+            EXPECT_GE(step.time, 2.0 - 1e-9);
+            EXPECT_LT(step.time, 5.0);
+            slowLeftWhileLost = slowLeftWhileLost || isWheels(r, -kSlow, kSlow);
             // From 1.1 s on the recovery draws among its four actions.
-            recoveryDrawn = recoveryDrawn || isWheels(r["cmd"], kSlow, -kSlow) || isWheels(r["cmd"], kSlow, kSlow) ||
-                            isWheels(r["cmd"], -kSlow, -kSlow);
-        } else if (t > 5.5 && (step["mode"].text == "play on" || step["mode"].text == "warn ending")) {
-            const std::string cmd = r["cmd"]["type"].text + std::to_string(r["cmd"]["left"].number) +
-                                    std::to_string(r["cmd"]["right"].number);
+            recoveryDrawn = recoveryDrawn || isWheels(r, kSlow, -kSlow) || isWheels(r, kSlow, kSlow) ||
+                            isWheels(r, -kSlow, -kSlow);
+        } else if (step.time > 5.5 && step.playing()) {
+            const std::string cmd = r.cmd + std::to_string(r.left) + std::to_string(r.right);
             playedAfter += cmd != lastCmd ? 1 : 0;
             lastCmd = cmd;
         }
@@ -179,8 +165,8 @@ TEST(Hostile, MalformedAndForeignTrafficIsCountedAndDroppedAndTheMatchGoesOn)
 
     // The agents played on throughout.
     long playSteps = 0;
-    for (const JsonValue& step : m.record) {
-        playSteps += (step["mode"].text == "play on" || step["mode"].text == "warn ending") ? 1 : 0;
+    for (const RecordStep& step : m.record) {
+        playSteps += step.playing() ? 1 : 0;
     }
     static const std::regex line("robot (\\d+) \\w+ \\S+: admitted yes, connect reply true, commands (\\d+)");
     int robots = 0;
