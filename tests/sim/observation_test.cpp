@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <set>
 
 #include "protocol/WorldDataApplication.h"
 #include "sim/Camera.h"
@@ -55,22 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ObservationCase{170, "bottom_center", 540.8327, -23.6901},
                       ObservationCase{170, "top_left_pole", 602.0797, 141.6335},
                       ObservationCase{170, "bottom_right_pole", 1050.0, -80.0}));
-
-TEST(Landmarks, NineteenDistinctFlagsWithPolesAtTheGoalMouth)
-{
-    const FieldSpec f;
-    std::set<std::string> names;
-    for (const Landmark& l : fieldLandmarks(f)) {
-        names.insert(l.name);
-        EXPECT_LE(std::fabs(l.place.x), f.length / 2) << l.name;
-        EXPECT_LE(std::fabs(l.place.y), f.width / 2) << l.name;
-    }
-    EXPECT_EQ(names.size(), kFlagCount);
-    EXPECT_DOUBLE_EQ(flagPlace("top_left_pole").y, -200.0);
-    EXPECT_DOUBLE_EQ(flagPlace("bottom_right_pole").y, 200.0);
-    EXPECT_DOUBLE_EQ(flagPlace("top_right_corner").x, 750.0);
-    EXPECT_DOUBLE_EQ(flagPlace("top_right_corner").y, -650.0);
-}
 
 TEST(Orientation, WholeDegreesFromThePlusXAxis)
 {

@@ -282,15 +282,4 @@ TEST(BallContact, ARobotDrivingOntoTheBallHoldsItInItsMouthUntilItKicks)
     EXPECT_NEAR(std::hypot(ball.pos.x - robots[0].pos.x, ball.pos.y - robots[0].pos.y), 58.5, 1e-6);
 }
 
-TEST(Angles, WrapAndBearings)
-{
-    EXPECT_NEAR(wrapAngle(3 * kPi / 2), -kPi / 2, 1e-12);
-    EXPECT_NEAR(wrapAngle(-3 * kPi / 2), kPi / 2, 1e-12);
-    EXPECT_EQ(wrapAngle(std::numeric_limits<double>::quiet_NaN()), 0.0);
-    EXPECT_NEAR(bearingTo({0, 0}, {0, -1}), 0.0, 1e-12);
-    EXPECT_NEAR(bearingTo({0, 0}, {1, 0}), kPi / 2, 1e-12);
-    EXPECT_NEAR(std::fabs(bearingTo({0, 0}, {0, 1})), kPi, 1e-12);
-    EXPECT_NEAR(bearingTo({0, 0}, {-1, 0}), -kPi / 2, 1e-12);
-}
-
 }  // namespace
