@@ -46,7 +46,7 @@ struct PhysicsSpec {
     double mouthDepth = 20.0;
     /// \brief Half width of the V-shaped kicker mouth where it opens onto the front of the
     /// robot; a ball pressed into it slides towards the middle.
-    double mouthHalfWidth = 50.0;
+    double mouthHalfWidth = 58.5;
     /// \brief Share of its velocity the ball keeps each step.
     double ballKeep = 0.868;
     double wallRestitution = 0.6;

@@ -115,12 +115,12 @@ TEST(ScenarioFiles, AMissingFileIsReported)
 TEST(AgentSettings, BasePositionIsTheKickOffPlaceInTheTeamsOwnFrame)
 {
     const Scenario s = defaultScenario(3);
-    const posicaoXY yellow = basePositionFractions(s.field, s.robots[1]);  // (-300, -250)
-    EXPECT_NEAR(yellow.x, 0.3, 1e-12);
-    EXPECT_NEAR(yellow.y, 400.0 / 1300.0, 1e-12);
-    const posicaoXY blue = basePositionFractions(s.field, s.robots[4]);  // (300, 250), turned
-    EXPECT_NEAR(blue.x, 0.3, 1e-12);
-    EXPECT_NEAR(blue.y, 400.0 / 1300.0, 1e-12);
+    const posicaoXY yellow = basePositionFractions(s.field, s.robots[1]);  // (-250, -200)
+    EXPECT_NEAR(yellow.x, 500.0 / 1500.0, 1e-12);
+    EXPECT_NEAR(yellow.y, 450.0 / 1300.0, 1e-12);
+    const posicaoXY blue = basePositionFractions(s.field, s.robots[4]);  // (250, 200), turned
+    EXPECT_NEAR(blue.x, 500.0 / 1500.0, 1e-12);
+    EXPECT_NEAR(blue.y, 450.0 / 1300.0, 1e-12);
 
     Properties base;
     base.setProperty("LOG_LEVEL", "DEBUG");

@@ -54,9 +54,9 @@ long summaryNumber(const std::string& summary, const std::string& pattern)
     return std::regex_search(summary, m, std::regex(pattern)) ? std::stol(m[1]) : -1;
 }
 
-void expectEveryAgentEndedWell(const MatchResult& m)
+void expectEveryAgentEndedWell(const MatchResult& m, std::size_t agents = 6)
 {
-    ASSERT_EQ(m.agentStatus.size(), 6u);
+    ASSERT_EQ(m.agentStatus.size(), agents);
     for (std::size_t i = 0; i < m.agentStatus.size(); ++i) {
         EXPECT_EQ(m.agentStatus[i], 0) << m.agentDirs[i] << "\n" << m.agentLog(i).substr(0, 2000);
     }
@@ -89,6 +89,22 @@ TEST(Match, ALoneAgentReachesTheBallAndKicksIt)
     }
     ASSERT_GE(firstKick, 0) << m.summary;
     EXPECT_LE(firstKick * 0.066, 8.0) << "the first kick comes within a few seconds";
+}
+
+TEST(Match, FiveAgainstFiveGetsGoing)
+{
+    MatchSetup setup;
+    setup.scenarioFile = SOCCER_SOURCE_DIR "/config/scenario-5v5.ini";
+    setup.serverArgs = {"--fast", "--length", "20"};
+    const MatchResult m = runMatch("five", setup);
+    const DiscardOnSuccess discard_m{m};
+    ASSERT_EQ(m.serverStatus, 0) << m.serverLog;
+    expectEveryAgentEndedWell(m, 10);
+    long kicks = 0;
+    for (const RecordStep& step : m.record) {
+        kicks += static_cast<long>(step.kicks.size());
+    }
+    EXPECT_GT(kicks, 0) << "nobody reached the ball\n" << m.summary;
 }
 
 TEST(Match, ThreeAgainstThreeForThirtyGameSeconds)
