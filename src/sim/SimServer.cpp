@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <thread>
 
 namespace {
 

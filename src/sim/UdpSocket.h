@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 /// \brief A client's address (IPv4 host and port, network byte order).
