@@ -94,10 +94,6 @@ on_signal() {
 trap cleanup EXIT
 trap on_signal INT TERM
 
-# Agent working directories; the port is given to each agent on its command line.
-"$simserver" --scenario "$scenario" --agent-configs "$run_dir" \
-  --agent-template config/config.ini --velocidade config/velocidade.ini > "$run_dir/agents.txt"
-
 "$simserver" --scenario "$scenario" --port 0 --length "$length" "${fast[@]}" "${seed[@]}" \
   --record "$run_dir/record.jsonl" > "$run_dir/summary.txt" 2> "$run_dir/server.log" &
 server_pid=$!
@@ -116,8 +112,12 @@ if [ -z "$port" ]; then
 fi
 echo "play.sh: server on port $port, run files in $run_dir"
 
+# One working directory per robot, its config.ini naming the server's port.
+"$simserver" --scenario "$scenario" --port "$port" --agent-configs "$run_dir" \
+  --agent-template config/config.ini --velocidade config/velocidade.ini > "$run_dir/agents.txt"
+
 while read -r dir; do
-  ( cd "$dir" && exec "$agent" -p "$port" > agent.out 2> agent.log ) &
+  ( cd "$dir" && exec "$agent" > agent.out 2> agent.log ) &
   pids+=("$!")
   echo "$!" > "$dir/pid"
 done < "$run_dir/agents.txt"

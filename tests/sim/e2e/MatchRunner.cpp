@@ -184,10 +184,6 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
         std::ofstream out(templateFile);
         PropertyReader().write(out, "e2e settings", settings);
     }
-    const Scenario scenario = setup.scenarioFile.empty() ? defaultScenario(3) : loadScenario(setup.scenarioFile);
-    result.agentDirs = writeAgentDirectories(result.dir, scenario, templateFile,
-                                             std::string(SOCCER_SOURCE_DIR) + "/config/velocidade.ini",
-                                             "127.0.0.1", 0);
 
     Processes procs;
     std::vector<std::string> serverArgv = {SIMSERVER_PATH, "--port", "0", "--record", result.dir + "/record.jsonl"};
@@ -208,10 +204,13 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
         result.serverLog = readFile(result.dir + "/server.log");
         return result;
     }
+    const Scenario scenario = setup.scenarioFile.empty() ? defaultScenario(3) : loadScenario(setup.scenarioFile);
+    result.agentDirs = writeAgentDirectories(result.dir, scenario, templateFile,
+                                             std::string(SOCCER_SOURCE_DIR) + "/config/velocidade.ini",
+                                             "127.0.0.1", port);
     std::vector<std::size_t> agents;
     for (const std::string& dir : result.agentDirs) {
-        agents.push_back(procs.start({AGENT_PATH, "-p", std::to_string(port)}, dir, dir + "/agent.out",
-                                     dir + "/agent.log"));
+        agents.push_back(procs.start({AGENT_PATH}, dir, dir + "/agent.out", dir + "/agent.log"));
     }
     if (setup.duringMatch) {
         setup.duringMatch(port);

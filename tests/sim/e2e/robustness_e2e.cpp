@@ -125,14 +125,15 @@ TEST(Hostile, MalformedAndForeignTrafficIsCountedAndDroppedAndTheMatchGoesOn)
     constexpr int kBadConnects = 8;
     constexpr int kForeignCommands = 12;
     MatchSetup setup;
-    setup.serverArgs = {"--fast", "--length", "30"};
+    // Real time, so that the traffic surely lands while the robots play.
+    setup.serverArgs = {"--length", "5"};
     setup.duringMatch = [&](int port) {
         Sender junk;
         Sender stranger;
         std::mt19937 rng(99);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1600));
         for (int round = 0; round < 4; ++round) {
-            // Spread over the match, which takes about a second and a half in fast mode.
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
             for (int i = 0; i < kJunk / 4; ++i) {
                 std::string bytes(1 + rng() % 3000, '\0');
                 for (char& c : bytes) {
