@@ -29,12 +29,12 @@ int orientationDegrees(double heading)
     return whole >= 360 ? whole - 360 : whole;
 }
 
-Camera::Camera(const CameraSpec& spec, const std::vector<RobotSpec>& robots)
-    : mSpec(spec), mSeen(robots.size(), 1), mState(spec.seed)
+Camera::Camera(const CameraSpec& cameraSetup, const std::vector<RobotSpec>& robots)
+    : mSpec(cameraSetup), mSeen(robots.size(), 1), mState(cameraSetup.seed)
 {
     for (const RobotSpec& r : robots) {
         mVtIds.push_back(r.vtId);
-        mDropout.push_back(r.dropout >= 0.0 ? r.dropout : spec.dropout);
+        mDropout.push_back(r.dropout >= 0.0 ? r.dropout : cameraSetup.dropout);
     }
 }
 

@@ -27,7 +27,7 @@ int orientationDegrees(double heading);
 /// \brief The camera model of one match.
 class Camera {
 public:
-    Camera(const CameraSpec& spec, const std::vector<RobotSpec>& robots);
+    Camera(const CameraSpec& cameraSetup, const std::vector<RobotSpec>& robots);
 
     /// \brief Decides which robots are seen in the frame taken at `gameTime`.
     void takeFrame(double gameTime);

@@ -23,12 +23,12 @@ void printSummary(std::ostream& out, const Scenario& scenario, const Referee& re
     }
     out << "robots:\n";
     for (std::size_t i = 0; i < robots.size() && i < scenario.robots.size(); ++i) {
-        const RobotSpec& spec = scenario.robots[i];
+        const RobotSpec& robotSetup = scenario.robots[i];
         const RobotStats& s = robots[i];
         std::snprintf(line, sizeof line,
                       "  robot %d %s %s: admitted %s, connect reply %s, commands %ld, kick commands %ld, "
                       "kicks %ld, no answer %ld, camera drop-outs %ld\n",
-                      spec.vtId, teamName(spec.team), spec.nickname.c_str(), s.admitted ? "yes" : "no",
+                      robotSetup.vtId, teamName(robotSetup.team), robotSetup.nickname.c_str(), s.admitted ? "yes" : "no",
                       s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, s.noAnswer, s.dropouts);
         out << line;
     }

@@ -26,13 +26,13 @@ constexpr int kStartGraceCycles = 5;
 // Refused connects are logged only this often; the rest are only counted.
 constexpr int kMaxRefusalsLogged = 10;
 
-CameraSpec exactCamera(CameraSpec spec)
+CameraSpec exactCamera(CameraSpec cameraSetup)
 {
-    spec.distNoise = 0.0;
-    spec.angleNoise = 0.0;
-    spec.dropout = 0.0;
-    spec.blackouts.clear();
-    return spec;
+    cameraSetup.distNoise = 0.0;
+    cameraSetup.angleNoise = 0.0;
+    cameraSetup.dropout = 0.0;
+    cameraSetup.blackouts.clear();
+    return cameraSetup;
 }
 
 std::vector<RobotSpec> withoutDropouts(std::vector<RobotSpec> robots)
@@ -148,8 +148,8 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
     mSocket.send(from, accept, std::strlen(accept));
     mSocket.send(from, mServerConnect.data(), mServerConnect.size());
     if (!mOptions.quiet) {
-        const RobotSpec& spec = mScenario.robots[static_cast<std::size_t>(robot)];
-        std::cerr << "simserver: robot " << spec.vtId << " (" << teamName(spec.team) << " " << spec.nickname
+        const RobotSpec& robotSetup = mScenario.robots[static_cast<std::size_t>(robot)];
+        std::cerr << "simserver: robot " << robotSetup.vtId << " (" << teamName(robotSetup.team) << " " << robotSetup.nickname
                   << ") admitted from " << from.text() << ", agent nickname '" << request.nickname << "'\n";
     }
 }

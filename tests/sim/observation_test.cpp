@@ -203,9 +203,9 @@ TEST(CameraModel, TheSameSeedRepeatsAndAnotherDiffers)
 
 TEST(CameraModel, BlackoutsCoverTheirInterval)
 {
-    CameraSpec spec;
-    spec.blackouts.push_back({5, 2.0, 3.0});
-    Camera c(spec, defaultScenario(3).robots);
+    CameraSpec cameraSetup;
+    cameraSetup.blackouts.push_back({5, 2.0, 3.0});
+    Camera c(cameraSetup, defaultScenario(3).robots);
     const struct {
         double t;
         bool seen;
