@@ -3,7 +3,8 @@
 # missing, starts simserver and one agent per robot (each in its own working
 # directory with generated settings), waits for the end, stops everything it
 # started and prints the summary. Every file of the run stays in
-# runs/<date-time>/.
+# runs/<date-time>/, with match.html, a page that replays the match in a
+# web browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +17,8 @@ Usage: scripts/play.sh [options]
   --seed N           camera seed (noise and drop-outs, when the scenario has any)
   --help             this text
 The run's files (agent settings and logs, server log, replay record.jsonl,
-summary.txt) are kept in runs/<date-time>/.
+summary.txt) are kept in runs/<date-time>/, with match.html: open it in a web
+browser to watch the match.
 Environment: SOCCER_BUILD_DIR=DIR uses the programs already built in DIR and
 skips the install-and-build step.
 USAGE
@@ -84,11 +86,28 @@ cleanup() {
     [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && kill -KILL "$pid" 2>/dev/null || true
   done
 }
+# The replay page of whatever was recorded, also of an interrupted match.
+replay=""
+render_replay() {
+  if [ -s "$run_dir/record.jsonl" ] &&
+     "$simserver" --render "$run_dir/record.jsonl" -o "$run_dir/match.html" > /dev/null 2>> "$run_dir/server.log"; then
+    replay="$run_dir/match.html"
+  fi
+}
+report_replay() {
+  if [ -n "$replay" ]; then
+    echo "play.sh: watch the match: open $replay in a web browser"
+  else
+    echo "play.sh: no replay page (see $run_dir/server.log)" >&2
+  fi
+}
 on_signal() {
   echo "play.sh: interrupted, stopping the match" >&2
   cleanup
+  render_replay
   [ -s "$run_dir/summary.txt" ] && cat "$run_dir/summary.txt"
   echo "play.sh: files of the run in $run_dir" >&2
+  report_replay
   exit 130
 }
 trap cleanup EXIT
@@ -147,8 +166,11 @@ while read -r dir; do
   i=$((i + 1))
 done < "$run_dir/agents.txt"
 
+render_replay
+
 cat "$run_dir/summary.txt"
 echo "agents:"
 sed 's/^/  /' "$run_dir/agents-exit.txt"
 echo "play.sh: files of the run in $run_dir"
+report_replay
 [ "$server_status" -eq 0 ] || { echo "play.sh: simserver ended with status $server_status" >&2; exit 1; }

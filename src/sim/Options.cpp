@@ -56,6 +56,7 @@ bool toBlackout(const char* text, Blackout& out)
 void printHelp(std::ostream& out)
 {
     out << "Usage: simserver [options]\n"
+           "       simserver --render RECORD.jsonl [-o match.html]\n"
            "A simulated Soccer Server: speaks the agents' UDP protocol, simulates the field,\n"
            "the robots and the ball, and referees a match.\n"
            "\n"
@@ -76,7 +77,11 @@ void printHelp(std::ostream& out)
            "  --dropout P          chance per step that the camera misses a robot\n"
            "  --blackout ID:T1-T2  camera blackout of robot ID from T1 to T2 game seconds\n"
            "                       (repeatable)\n"
-           "  --record FILE        write a replay: one JSON object per step\n"
+           "  --record FILE        write a replay: a header line (field, robot names), then\n"
+           "                       one JSON object per step\n"
+           "  --render FILE        write the replay page of record FILE and exit: one HTML\n"
+           "                       file that plays the match in a web browser, offline\n"
+           "  -o, --output FILE    where --render writes (default: FILE ending in .html)\n"
            "  --quiet              no progress lines\n"
            "  --list-robots        print 'vt_id team nickname x y heading' per robot and exit\n"
            "  --agent-configs DIR  write one agent working directory per robot into DIR\n"
@@ -88,7 +93,8 @@ void printHelp(std::ostream& out)
            "\n"
            "Progress: one line per game second on standard error. Summary: standard output.\n"
            "Exit status: 0 after the match, 1 for a bad command line or scenario, 2 when the\n"
-           "socket or the record file cannot be opened, 128 + signal number when stopped by\n"
+           "socket or the record file cannot be opened (or, with --render, the record read or\n"
+           "the page written), 128 + signal number when stopped by\n"
            "SIGINT or SIGTERM (the summary is printed and the record closed first).\n";
 }
 
@@ -179,6 +185,12 @@ ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& o, std:
         } else if (opt == "--record") {
             if (!needValue()) return ParseOutcome::Error;
             o.recordFile = value;
+        } else if (opt == "--render") {
+            if (!needValue()) return ParseOutcome::Error;
+            o.renderFile = value;
+        } else if (opt == "-o" || opt == "--output") {
+            if (!needValue()) return ParseOutcome::Error;
+            o.outputFile = value;
         } else if (opt == "--agent-configs") {
             if (!needValue()) return ParseOutcome::Error;
             o.agentConfigDir = value;
@@ -194,6 +206,18 @@ ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& o, std:
         }
     }
     return ParseOutcome::Run;
+}
+
+std::string replayPageFile(const SimOptions& o)
+{
+    if (!o.outputFile.empty()) {
+        return o.outputFile;
+    }
+    static const std::string kRecordEnding = ".jsonl";
+    const std::string& r = o.renderFile;
+    const bool endsInJsonl =
+        r.size() > kRecordEnding.size() && r.compare(r.size() - kRecordEnding.size(), std::string::npos, kRecordEnding) == 0;
+    return (endsInJsonl ? r.substr(0, r.size() - kRecordEnding.size()) : r) + ".html";
 }
 
 Scenario scenarioFor(const SimOptions& o)

@@ -29,6 +29,10 @@ struct SimOptions {
     double dropout = -1.0;
     std::vector<Blackout> blackouts;
     std::string recordFile;
+    /// \brief Write the replay page of this record, then exit.
+    std::string renderFile;
+    /// \brief Where the replay page goes; empty = the record's name with ".html".
+    std::string outputFile;
     bool quiet = false;
     bool listRobots = false;
     /// \brief Write one agent working directory per robot here, then exit.
@@ -45,6 +49,9 @@ ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& options
 
 /// \brief The --help text.
 void printHelp(std::ostream& out);
+
+/// \brief The page file `--render` writes: `--output`, or the record's name ending in ".html".
+std::string replayPageFile(const SimOptions& options);
 
 /// \brief The scenario the options ask for, with their overrides applied.
 /// \throws ScenarioError

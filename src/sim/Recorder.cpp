@@ -4,7 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "sim/Landmarks.h"
+
 namespace {
+
+// Robots are square; the physics treats them as discs of this radius.
+constexpr double kRobotSideOverRadius = 2.0;
 
 void appendf(std::string& out, const char* fmt, double value)
 {
@@ -16,6 +21,37 @@ void appendf(std::string& out, const char* fmt, double value)
 void appendInt(std::string& out, long value)
 {
     out += std::to_string(value);
+}
+
+// A JSON string literal; nicknames come from the scenario file.
+void appendString(std::string& out, const std::string& text)
+{
+    out += '"';
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// How far a field line named by `flag` stands inside the right goal line.
+double depthOfFlag(const FieldSpec& field, const char* flag)
+{
+    for (const Landmark& l : fieldLandmarks(field)) {
+        if (std::strcmp(l.name, flag) == 0) {
+            return field.length / 2.0 - std::fabs(l.place.x);
+        }
+    }
+    return 0.0;
 }
 
 void appendCommand(std::string& out, const RobotCommand& cmd)
@@ -64,8 +100,60 @@ bool Recorder::open(const std::string& fileName, std::string& error)
         return false;
     }
     mFailed = false;
+    mHeaderWritten = false;
     mLine.reserve(4096);
     return true;
+}
+
+void Recorder::writeHeader(const Scenario& scenario)
+{
+    const FieldSpec& f = scenario.field;
+    std::string& l = mLine;
+    l.clear();
+    l += "{\"type\":\"header\",\"field\":{\"length\":";
+    appendf(l, "%.6g", f.length);
+    l += ",\"width\":";
+    appendf(l, "%.6g", f.width);
+    l += ",\"goalWidth\":";
+    appendf(l, "%.6g", f.goalWidth);
+    l += ",\"poleOffset\":";
+    appendf(l, "%.6g", f.poleOffset());
+    l += ",\"goalDepth\":";
+    appendf(l, "%.6g", f.goalDepth);
+    l += ",\"goalAreaDepth\":";
+    appendf(l, "%.6g", depthOfFlag(f, "top_right_goal"));
+    l += ",\"smallAreaDepth\":";
+    appendf(l, "%.6g", depthOfFlag(f, "top_right_small_area"));
+    l += "},\"robotSize\":";
+    appendf(l, "%.6g", kRobotSideOverRadius * scenario.physics.robotRadius);
+    l += ",\"ballRadius\":";
+    appendf(l, "%.6g", scenario.physics.ballRadius);
+    l += ",\"timeStep\":";
+    appendf(l, "%.6g", scenario.physics.timeStep);
+    l += ",\"robots\":[";
+    for (std::size_t i = 0; i < scenario.robots.size(); ++i) {
+        const RobotSpec& r = scenario.robots[i];
+        if (i > 0) {
+            l += ',';
+        }
+        l += "{\"id\":";
+        appendInt(l, r.vtId);
+        l += ",\"team\":\"";
+        l += teamName(r.team);
+        l += "\",\"nickname\":";
+        appendString(l, r.nickname);
+        l += '}';
+    }
+    l += "]}\n";
+    writeLine();
+    mHeaderWritten = true;
+}
+
+void Recorder::writeLine()
+{
+    if (std::fwrite(mLine.data(), 1, mLine.size(), mFile) != mLine.size()) {
+        mFailed = true;
+    }
 }
 
 void Recorder::record(const Scenario& scenario, const Referee& referee, const std::vector<RobotBody>& robots,
@@ -73,6 +161,9 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
 {
     if (mFile == nullptr) {
         return;
+    }
+    if (!mHeaderWritten) {
+        writeHeader(scenario);
     }
     std::string& l = mLine;
     l.clear();
@@ -126,9 +217,7 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += '"';
     }
     l += "}\n";
-    if (std::fwrite(l.data(), 1, l.size(), mFile) != l.size()) {
-        mFailed = true;
-    }
+    writeLine();
 }
 
 void Recorder::flush()

@@ -4,6 +4,7 @@
 
 #include "sim/AgentConfigs.h"
 #include "sim/Options.h"
+#include "sim/ReplayPage.h"
 #include "sim/SimServer.h"
 
 int main(int argc, char** argv)
@@ -19,6 +20,17 @@ int main(int argc, char** argv)
         return 1;
     case ParseOutcome::Run:
         break;
+    }
+
+    if (!options.renderFile.empty()) {
+        const std::string page = replayPageFile(options);
+        long steps = 0;
+        if (!writeReplayPage(options.renderFile, page, steps, error)) {
+            std::cerr << "simserver: " << error << "\n";
+            return 2;
+        }
+        std::cout << page << " (" << steps << " steps)\n";
+        return 0;
     }
 
     Scenario scenario;

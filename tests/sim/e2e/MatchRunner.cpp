@@ -225,6 +225,9 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
     result.serverLog = readFile(result.dir + "/server.log");
     std::istringstream record(readFile(result.dir + "/record.jsonl"));
     for (std::string line; std::getline(record, line);) {
+        if (line.rfind("{\"type\":\"header\"", 0) == 0) {
+            continue;  // field and names for the replay page
+        }
         RecordStep v;
         if (parseRecordLine(line, v)) {
             result.record.push_back(std::move(v));
