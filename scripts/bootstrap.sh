@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
           googletest libgtest-dev libgmock-dev libbenchmark-dev)
+# The replay page's test loads it in a headless browser and reads its screenshot.
+packages+=(chromium zlib1g-dev)
 packages+=("${SOCCER_EXTRA_PACKAGES[@]:-}")
 
 missing=()
