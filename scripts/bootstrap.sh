@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
-          googletest libgtest-dev libgmock-dev libbenchmark-dev)
+          googletest libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-14-dev)
 # The replay page's test loads it in a headless browser and reads its screenshot.
 packages+=(chromium zlib1g-dev)
 packages+=("${SOCCER_EXTRA_PACKAGES[@]:-}")

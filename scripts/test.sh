@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once on the normal
-# build, once more on a build with AddressSanitizer and UBSan.
+# build, once more on a build with AddressSanitizer and UBSan, then each fuzz
+# target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSOCCER_SANITIZE=ON -DSOCCER_
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+
+echo "== fuzz targets, ${SOCCER_FUZZ_SECONDS:-30} s each (build-fuzz/)"
+./scripts/fuzz.sh "${SOCCER_FUZZ_SECONDS:-30}"

@@ -22,6 +22,8 @@ namespace {
 
 constexpr const char* kAcceptAnySourceKey = "ACCEPT_ANY_SOURCE";
 constexpr const char* kYes = "YES";
+constexpr const char* kReceiveWaitKey = "RECEIVE_WAIT";
+constexpr const char* kBlindWait = "SLEEP";
 
 // Writes the one line on standard error that ends a failed run. Most
 // failures come before logging is configured (or below its threshold), so
@@ -64,6 +66,8 @@ int runWithSettings(const Properties& settingsFile, int argc, char** argv, const
     if (client_properties.propertyValue(kAcceptAnySourceKey) == kYes) {
         connection->setAcceptAnySource(true);
     }
+    // The full blind pause between receive attempts, only to compare reaction times.
+    connection->setBlindWait(client_properties.propertyValue(kReceiveWaitKey) == kBlindWait);
 
     if (!client_connector.ConnectToServer(gClient)) {
         LOG(log_INFO) << gClient.nickname() << " Could not connect to server. Exiting program.";

@@ -4,7 +4,7 @@
 // Every wheel speed goes through the 30-level quantisation, so the server only
 // ever receives speeds the robot can run.
 
-#include <sstream>
+#include <string>
 
 #include "common/BuildConstants.h"
 #include "common/Team.h"
@@ -129,6 +129,6 @@ private:
     mrTeam mTeam;
     WorldData* mWorldData = nullptr;
     BuildConstants mBuild;
-    // Reused for every flush so that sending does not rebuild a stream.
-    std::ostringstream mWire;
+    // Reused for every flush so that sending allocates nothing once warm.
+    std::string mWire;
 };

@@ -121,10 +121,8 @@ void BasicPlayer::pv_flush()
     if (pConnection == nullptr) {
         return;
     }
-    mWire.str(std::string());
-    mWire.clear();
-    XMLSerializer::writeNestedNode(&mWire, mCmd, 0);
-    pConnection->Send(mWire.str());
+    mCmd.toDatagramText(mWire);
+    pConnection->Send(mWire);
 }
 
 void BasicPlayer::pv_stop()

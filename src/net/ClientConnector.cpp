@@ -1,7 +1,5 @@
 #include "net/ClientConnector.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <sstream>
 
@@ -41,7 +39,7 @@ bool ClientConnector::ConnectToServer(Client& client)
 
     // Negative settings would make the wait unbounded (or a pause of hours).
     int tries = std::max(0, client.getTries());
-    const useconds_t sleep = static_cast<useconds_t>(std::max(0, client.getSleep()));
+    const int sleep = std::max(0, client.getSleep());
     bool receivedResponse = false;
 
     while (tries != 0) {
@@ -60,7 +58,7 @@ bool ClientConnector::ConnectToServer(Client& client)
             }
         }
         --tries;
-        usleep(sleep);
+        mUdpConnection->WaitForData(sleep);
     }
     return false;
 }

@@ -24,7 +24,8 @@ public:
     /// \brief The connect request text for `client`.
     std::string generateMsgConnectServer(Client& client);
 
-    /// \brief Sends the request, waits at most TRIES pauses of SLEEP microseconds for the
+    /// \brief Sends the request, waits at most TRIES pauses of SLEEP microseconds (each ending
+    /// early when a datagram lands) for the
     /// acceptance and the server's connect message, and answers it; true if the answer went out.
     bool ConnectToServer(Client& client);
 

@@ -1,6 +1,13 @@
 #include "net/Connection.h"
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 #include <utility>
 
@@ -10,6 +17,28 @@ namespace {
 
 constexpr int kAnyLocalPort = 0;
 constexpr int kUsePacketAddress = -1;
+constexpr int kLocalAddressChannel = -1;
+// Descriptors searched for the socket; the library opens it right after start-up.
+constexpr int kMaxDescriptorSearched = 4096;
+constexpr long kMicrosPerSecond = 1000000;
+constexpr long kNanosPerMicro = 1000;
+constexpr int kMicrosPerMilli = 1000;
+
+// True if `fd` is a UDP socket bound to the IPv4 port `port` (network byte order).
+bool isUdpSocketOnPort(int fd, Uint16 port)
+{
+    int type = 0;
+    socklen_t typeLength = sizeof type;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &typeLength) != 0 || type != SOCK_DGRAM) {
+        return false;
+    }
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 || local.sin_family != AF_INET) {
+        return false;
+    }
+    return local.sin_port == port;
+}
 
 UDPpacket* allocPacket()
 {
@@ -76,6 +105,7 @@ bool Connection::Init(const std::string& pServer, int pPort)
         release();
         return false;
     }
+    findSocketDescriptor();
     if (SDLNet_ResolveHost(&mServerAddress, pServer.c_str(), static_cast<Uint16>(pPort)) != 0) {
         std::cerr << "SDLNet_ResolveHost(" << pServer << "," << pPort << ") " << SDL_GetError()
                   << std::flush;
@@ -93,8 +123,66 @@ void Connection::Close()
     release();
 }
 
+// The library hides its descriptor; the one UDP socket bound to our local
+// port is it. Ports are unique per socket, so a match cannot be another one.
+void Connection::findSocketDescriptor()
+{
+    mSocketFd = -1;
+    const IPaddress* local = SDLNet_UDP_GetPeerAddress(mSocket, kLocalAddressChannel);
+    if (local == nullptr || local->port == 0) {
+        return;
+    }
+    for (int fd = 0; fd < kMaxDescriptorSearched; ++fd) {
+        if (isUdpSocketOnPort(fd, local->port)) {
+            mSocketFd = fd;
+            return;
+        }
+    }
+    LOG(log_DEBUG) << "Socket descriptor not found; waits are rounded down to milliseconds";
+}
+
+bool Connection::WaitForData(int usec)
+{
+    const int pause = usec > 0 ? usec : 0;
+    if (!mWasInit || mBlindWait) {
+        usleep(static_cast<useconds_t>(pause));
+        return false;
+    }
+    if (mSocketFd < 0) {
+        return waitWithLibrary(pause);
+    }
+    pollfd socket{mSocketFd, POLLIN, 0};
+    const timespec timeout{static_cast<time_t>(pause / kMicrosPerSecond),
+                           static_cast<long>(pause % kMicrosPerSecond) * kNanosPerMicro};
+    // A signal cuts the wait short; the caller counts it as one try, as before.
+    return ppoll(&socket, 1, &timeout, nullptr) > 0 && (socket.revents & POLLIN) != 0;
+}
+
+// The library waits in whole milliseconds: the pause is rounded down to them
+// and the rest slept, so a wait never exceeds `usec`.
+bool Connection::waitWithLibrary(int usec)
+{
+    if (mSocketSet == nullptr) {
+        mSocketSet = SDLNet_AllocSocketSet(1);
+        if (mSocketSet == nullptr || SDLNet_UDP_AddSocket(mSocketSet, mSocket) < 0) {
+            usleep(static_cast<useconds_t>(usec));
+            return false;
+        }
+    }
+    if (SDLNet_CheckSockets(mSocketSet, static_cast<Uint32>(usec / kMicrosPerMilli)) > 0) {
+        return true;
+    }
+    usleep(static_cast<useconds_t>(usec % kMicrosPerMilli));
+    return false;
+}
+
 void Connection::release()
 {
+    if (mSocketSet != nullptr) {
+        SDLNet_FreeSocketSet(mSocketSet);
+        mSocketSet = nullptr;
+    }
+    mSocketFd = -1;
     if (mSocket != nullptr) {
         SDLNet_UDP_Close(mSocket);
         mSocket = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // The agent's one UDP channel to the server: whole XML texts, one per
-// datagram, to and from a single fixed server address. Nothing blocks.
+// datagram, to and from a single fixed server address. Nothing blocks
+// except WaitForData, and that only for the pause it is given.
 
 #include <SDL_net.h>
 
@@ -40,6 +41,16 @@ public:
     /// \brief Drains the socket (bounded), keeping only the newest datagram; true if any arrived.
     bool Receive();
 
+    /// \brief Waits at most `usec` microseconds, ending early when a datagram is waiting on the
+    /// socket (it may still be one that Receive drops); true in that case. With blind waiting
+    /// on, or without an open socket, it simply sleeps for `usec` and returns false.
+    bool WaitForData(int usec);
+    /// \brief Makes WaitForData sleep the whole pause whatever arrives (the older behaviour,
+    /// kept to measure what the early wake-up gains).
+    void setBlindWait(bool blind) { mBlindWait = blind; }
+    /// \brief See setBlindWait.
+    bool blindWait() const { return mBlindWait; }
+
     /// \brief Copy of the last datagram received, exactly its length; empty if none.
     std::string getData() const;
     /// \brief The last datagram's bytes without copying; valid until the next receive.
@@ -66,6 +77,8 @@ private:
     bool sendText(const char* text, std::size_t length, bool withTerminator, const char* caller);
     Poll pollOnce();
     void release();
+    void findSocketDescriptor();
+    bool waitWithLibrary(int usec);
 
     IPaddress mServerAddress{};
     UDPsocket mSocket = nullptr;
@@ -76,4 +89,9 @@ private:
     UDPpacket* mIncoming = nullptr;
     bool mLibraryStarted = false;
     bool mAcceptAnySource = false;
+    bool mBlindWait = false;
+    // The socket's own descriptor, found by its local port, for waits finer than a millisecond;
+    // -1 when it could not be identified (the library's millisecond wait is used then).
+    int mSocketFd = -1;
+    SDLNet_SocketSet mSocketSet = nullptr;
 };

@@ -104,6 +104,8 @@ public:
     const Agent& operator[](int idx) const { return mAgents[static_cast<std::size_t>(idx)]; }
     /// \brief Removes the agent at `it`; returns the position after it.
     iterator erase(iterator it) { return mAgents.erase(it); }
+    /// \brief Removes every agent, keeping the storage.
+    void clear() { mAgents.clear(); }
     /// \brief Reserves room for `count` agents.
     void reserve(std::size_t count) { mAgents.reserve(count); }
 

@@ -1,5 +1,6 @@
 #include "protocol/Command.h"
 
+#include <charconv>
 #include <vector>
 
 #include "geometry/BasicUtils.h"
@@ -10,6 +11,34 @@ namespace {
 const char* const kWheelVelocities = "wheel_velocities";
 const char* const kKick = "kick";
 const char* const kGoto = "goto";
+
+// Six significant digits, the default of a stream, as the stream path writes them.
+constexpr int kStreamPrecision = 6;
+
+void appendNumber(std::string& out, double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, kStreamPrecision).ptr;
+    out.append(text, end);
+}
+
+void appendNumber(std::string& out, long long value)
+{
+    char text[24];
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+template <typename T>
+void appendLeaf(std::string& out, const char* name, T value)
+{
+    out += '<';
+    out += name;
+    out += '>';
+    appendNumber(out, value);
+    out += "</";
+    out += name;
+    out += '>';
+}
 
 bool isPair(const std::vector<XMLItem>& children, const char* first, const char* second)
 {
@@ -95,6 +124,36 @@ bool Command::read(const TLDocumentSlice& slice)
     }
     mCommandType.read(children[0]);
     return true;
+}
+
+void Command::toDatagramText(std::string& out) const
+{
+    const CommandType& body = mCommandType;
+    out.assign("<command>");
+    // A nameless body writes nothing, as in writeNestedNode.
+    if (!body.mCommandName.empty()) {
+        out += '<';
+        out += body.mCommandName;
+        out += '>';
+        switch (body.mCommandEnum) {
+        case WHEEL_VELOCITY:
+            appendLeaf(out, "right", static_cast<double>(body.mRightVelocity));
+            appendLeaf(out, "left", static_cast<double>(body.mLeftVelocity));
+            break;
+        case KICK:
+            appendLeaf(out, "angle", static_cast<double>(body.mdAngle));
+            appendLeaf(out, "force", static_cast<double>(body.mStrength));
+            break;
+        case STEERING:
+            appendLeaf(out, "dist", static_cast<long long>(body.mDist));
+            appendLeaf(out, "angle", static_cast<long long>(body.miAngle));
+            break;
+        }
+        out += "</";
+        out += body.mCommandName;
+        out += '>';
+    }
+    out += "</command>";
 }
 
 bool Command::write(std::ostream* doc, unsigned int indent)

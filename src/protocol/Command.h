@@ -66,6 +66,9 @@ public:
     /// \brief Writes the body as a nested element; true.
     bool write(std::ostream* doc, unsigned int indent) override;
 
+    /// \brief Replaces `out` with the text writeNestedNode writes for this command at depth 0,
+    /// built without a stream (the per-cycle path).
+    void toDatagramText(std::string& out) const;
     /// \brief The command kind.
     _commandType kind() const { return mCommandType.mCommandEnum; }
     /// \brief The left wheel velocity last set.

@@ -6,6 +6,7 @@
 
 #include "common/ClientException.h"
 #include "protocol/NumberFields.h"
+#include "xml/NodeReading.h"
 
 namespace {
 
@@ -14,9 +15,9 @@ constexpr std::size_t kExpectedFlags = 19;
 
 const char* const kFoundText = "found";
 
-bool isFound(const XMLItem& item)
+bool isFound(pugi::xml_node element)
 {
-    return std::strcmp(item.contentText(), kFoundText) == 0;
+    return std::strcmp(element.child_value(), kFoundText) == 0;
 }
 
 float degreesToRadiansF(float degrees)
@@ -47,17 +48,20 @@ Agent agentFrom(const RobotInfo& robot, AgentSide side)
 
 bool BallInfo::read(const TLDocumentSlice& slice)
 {
-    std::vector<XMLItem> children;
-    XMLSerializer::itemize(slice, children);
-    for (const XMLItem& child : children) {
-        const std::string& name = child.getName();
-        if (name == "dist") {
-            mDist = distanceFromInt(child.getContent_int(""));
-        } else if (name == "angle") {
-            mDegAngle = child.getContent_float("");
+    return readNode(slice.node());
+}
+
+bool BallInfo::readNode(pugi::xml_node element)
+{
+    forEachElement(element, [this](pugi::xml_node child) {
+        const char* name = child.name();
+        if (isNamed(name, "dist")) {
+            mDist = distanceFromInt(textInt(child));
+        } else if (isNamed(name, "angle")) {
+            mDegAngle = textFloat(child);
             mAngle = degreesToRadiansF(mDegAngle);
         }
-    }
+    });
     return true;
 }
 
@@ -70,24 +74,27 @@ bool BallInfo::write(std::ostream* doc, unsigned int indent)
 
 bool RobotInfo::read(const TLDocumentSlice& slice)
 {
-    std::vector<XMLItem> children;
-    XMLSerializer::itemize(slice, children);
-    for (const XMLItem& child : children) {
-        const std::string& name = child.getName();
-        if (name == "id") {
-            mId = signedInUnsigned(child.getContent_int(""));
-        } else if (name == "nickname") {
-            mNickname = child.contentText();
-        } else if (name == "status") {
+    return readNode(slice.node());
+}
+
+bool RobotInfo::readNode(pugi::xml_node element)
+{
+    forEachElement(element, [this](pugi::xml_node child) {
+        const char* name = child.name();
+        if (isNamed(name, "id")) {
+            mId = signedInUnsigned(textInt(child));
+        } else if (isNamed(name, "nickname")) {
+            mNickname = child.child_value();
+        } else if (isNamed(name, "status")) {
             mStatus = isFound(child);
-        } else if (name == "dist") {
-            mDist = distanceFromInt(child.getContent_int(""));
-        } else if (name == "angle") {
-            mAngle = degToRad(static_cast<double>(child.getContent_int("")));
-        } else if (name == "orientation") {
-            mOrientation = signedInUnsigned(wholeRadians(child.getContent_int("")));
+        } else if (isNamed(name, "dist")) {
+            mDist = distanceFromInt(textInt(child));
+        } else if (isNamed(name, "angle")) {
+            mAngle = degToRad(static_cast<double>(textInt(child)));
+        } else if (isNamed(name, "orientation")) {
+            mOrientation = signedInUnsigned(wholeRadians(textInt(child)));
         }
-    }
+    });
     return true;
 }
 
@@ -104,18 +111,21 @@ bool RobotInfo::write(std::ostream* doc, unsigned int indent)
 
 bool Flag::read(const TLDocumentSlice& slice)
 {
-    std::vector<XMLItem> children;
-    XMLSerializer::itemize(slice, children);
-    for (const XMLItem& child : children) {
-        const std::string& name = child.getName();
-        if (name == "id") {
-            mId = child.contentText();
-        } else if (name == "dist") {
-            mDist = distanceFromFloat(child.getContent_float(""));
-        } else if (name == "angle") {
-            mAngle = degreesToRadiansF(child.getContent_float(""));
+    return readNode(slice.node());
+}
+
+bool Flag::readNode(pugi::xml_node element)
+{
+    forEachElement(element, [this](pugi::xml_node child) {
+        const char* name = child.name();
+        if (isNamed(name, "id")) {
+            mId = child.child_value();
+        } else if (isNamed(name, "dist")) {
+            mDist = distanceFromFloat(textFloat(child));
+        } else if (isNamed(name, "angle")) {
+            mAngle = degreesToRadiansF(textFloat(child));
         }
-    }
+    });
     return true;
 }
 
@@ -129,16 +139,19 @@ bool Flag::write(std::ostream* doc, unsigned int indent)
 
 bool Score::read(const TLDocumentSlice& slice)
 {
-    std::vector<XMLItem> children;
-    XMLSerializer::itemize(slice, children);
-    for (const XMLItem& child : children) {
-        const std::string& name = child.getName();
-        if (name == "yellow") {
-            mYellow = child.getContent_int("");
-        } else if (name == "blue") {
-            mBlue = child.getContent_int("");
+    return readNode(slice.node());
+}
+
+bool Score::readNode(pugi::xml_node element)
+{
+    forEachElement(element, [this](pugi::xml_node child) {
+        const char* name = child.name();
+        if (isNamed(name, "yellow")) {
+            mYellow = textInt(child);
+        } else if (isNamed(name, "blue")) {
+            mBlue = textInt(child);
         }
-    }
+    });
     return true;
 }
 
@@ -151,44 +164,41 @@ bool Score::write(std::ostream* doc, unsigned int indent)
 
 bool WorldDataApplication::read(const TLDocumentSlice& slice)
 {
-    std::vector<XMLItem> children;
-    XMLSerializer::itemize(slice, children);
     mFlags.reserve(kExpectedFlags);
-    for (const XMLItem& child : children) {
-        const std::string& name = child.getName();
-        if (child.getItemType() == XML_NESTED) {
-            if (name == "kick" || name == "wheel_velocity" || name == "goto") {
-                mLastCommand.read(child);
-            } else if (name == "score") {
-                mScore.read(child);
-            } else if (name == "ball") {
-                mBall.read(child);
-            } else if (name == "flag") {
+    // Elements are visited in place: this runs every cycle.
+    for (pugi::xml_node child = nextElement(slice.node().first_child()); child;
+         child = nextElement(child.next_sibling())) {
+        const char* name = child.name();
+        if (hasChildElement(child)) {
+            // The most frequent elements first.
+            if (isNamed(name, "flag")) {
                 mFlags.emplace_back();
-                mFlags.back().read(child);
-            } else if (name == "teamMate") {
-                TeamMate robot;
-                robot.read(child);
-                mOthers.push_back(agentFrom(robot, side_TEAMMATE));
-            } else if (name == "opponent") {
-                Opponent robot;
-                robot.read(child);
-                mOthers.push_back(agentFrom(robot, side_OPPONENT));
+                mFlags.back().readNode(child);
+            } else if (isNamed(name, "teamMate")) {
+                readRobot(child, side_TEAMMATE);
+            } else if (isNamed(name, "opponent")) {
+                readRobot(child, side_OPPONENT);
+            } else if (isNamed(name, "kick") || isNamed(name, "wheel_velocity") || isNamed(name, "goto")) {
+                mLastCommand.read(TLDocumentSlice(slice.document(), child));
+            } else if (isNamed(name, "score")) {
+                mScore.readNode(child);
+            } else if (isNamed(name, "ball")) {
+                mBall.readNode(child);
             }
             continue;
         }
-        if (name == "time") {
-            mTime = child.getContent_double("");
-        } else if (name == "agent_id") {
-            mAgentID = signedInUnsigned(child.getContent_int(""));
-        } else if (name == "status") {
+        if (isNamed(name, "time")) {
+            mTime = textDouble(child);
+        } else if (isNamed(name, "agent_id")) {
+            mAgentID = signedInUnsigned(textInt(child));
+        } else if (isNamed(name, "status")) {
             mStatus = isFound(child);
-        } else if (name == "max_agent") {
-            mMaxAgents = child.getContent_int("");
-        } else if (name == "playMode") {
-            mPlayMode = child.contentText();
-        } else if (name == "nickname") {
-            mNickname = child.contentText();
+        } else if (isNamed(name, "max_agent")) {
+            mMaxAgents = textInt(child);
+        } else if (isNamed(name, "playMode")) {
+            mPlayMode = child.child_value();
+        } else if (isNamed(name, "nickname")) {
+            mNickname = child.child_value();
         } else {
             std::cout << "Some error occurred while trying to read message received by server." << std::endl;
             return false;
@@ -197,6 +207,25 @@ bool WorldDataApplication::read(const TLDocumentSlice& slice)
     const int uid = static_cast<int>(mAgentID);
     mMe = mStatus ? Agent(side_TEAMMATE, uid, mNickname, agentVector()) : Agent(side_TEAMMATE, uid, mNickname);
     return true;
+}
+
+void WorldDataApplication::readRobot(pugi::xml_node element, AgentSide side)
+{
+    TeamMate robot;  // the side is the caller's; both sides read alike
+    robot.readNode(element);
+    mOthers.push_back(agentFrom(robot, side));
+}
+
+void WorldDataApplication::clear()
+{
+    // Everything back to its default, but the two lists keep their storage.
+    AgentList others = std::move(mOthers);
+    std::vector<Flag> flags = std::move(mFlags);
+    *this = WorldDataApplication();
+    others.clear();
+    flags.clear();
+    mOthers = std::move(others);
+    mFlags = std::move(flags);
 }
 
 bool WorldDataApplication::write(std::ostream*, unsigned int)

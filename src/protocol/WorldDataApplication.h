@@ -30,6 +30,8 @@ public:
 
     /// \brief Reads "dist" and "angle"; true.
     bool read(const TLDocumentSlice& slice) override;
+    /// \brief The same, straight from a parsed element (the per-cycle path).
+    bool readNode(pugi::xml_node element);
     /// \brief "ball".
     std::string getName() const override { return "ball"; }
     /// \brief Writes "dist" and "angle" (radians); true.
@@ -54,6 +56,8 @@ public:
 
     /// \brief Reads "id", "nickname", "status", "dist", "angle", "orientation"; true.
     bool read(const TLDocumentSlice& slice) override;
+    /// \brief The same, straight from a parsed element (the per-cycle path).
+    bool readNode(pugi::xml_node element);
     /// \brief Writes the six leaves in that order (status as 1 or 0); true.
     bool write(std::ostream* doc, unsigned int indent) override;
 };
@@ -84,6 +88,8 @@ public:
 
     /// \brief Reads "id", "dist", "angle"; true.
     bool read(const TLDocumentSlice& slice) override;
+    /// \brief The same, straight from a parsed element (the per-cycle path).
+    bool readNode(pugi::xml_node element);
     /// \brief "flag".
     std::string getName() const override { return "flag"; }
     /// \brief Writes "id", "dist", "angle"; true.
@@ -98,6 +104,8 @@ public:
 
     /// \brief Reads "yellow" and "blue"; true.
     bool read(const TLDocumentSlice& slice) override;
+    /// \brief The same, straight from a parsed element (the per-cycle path).
+    bool readNode(pugi::xml_node element);
     /// \brief "score".
     std::string getName() const override { return "score"; }
     /// \brief Writes "yellow" and "blue"; true.
@@ -132,6 +140,9 @@ public:
     std::string getName() const override { return "worldData"; }
     /// \brief Writes nothing; true.
     bool write(std::ostream* doc, unsigned int indent) override;
+    /// \brief Back to a freshly constructed message, keeping the storage of the robot and
+    /// landmark lists for the next read.
+    void clear();
 
     /// \brief The teammates, found or not.
     AgentList Teammates() const { return mOthers.From(side_TEAMMATE); }
@@ -153,4 +164,7 @@ public:
     const Flag& getFlag(const std::string& id) const;
     /// \brief The landmark as a polar vector from this robot.
     vector_t getVector(const Flag& flag) const;
+
+private:
+    void readRobot(pugi::xml_node element, AgentSide side);
 };

@@ -155,10 +155,15 @@ bool WorldData::updateAll()
 {
     // A negative TRIES would otherwise count down for ever.
     for (int tentativas = iTries; tentativas > 0; --tentativas) {
-        if (pConnection != nullptr && pConnection->Receive()) {
+        if (pConnection == nullptr) {
+            usleep(static_cast<useconds_t>(iSleep > 0 ? iSleep : 0));
+            continue;
+        }
+        if (pConnection->Receive()) {
             return updateFromText(pConnection->data(), pConnection->size());
         }
-        usleep(static_cast<useconds_t>(iSleep > 0 ? iSleep : 0));
+        // Ends as soon as a datagram is waiting, so a state is read when it lands.
+        pConnection->WaitForData(iSleep);
     }
     LOG(log_WARN) << "updated false";
     return false;
@@ -171,7 +176,7 @@ bool WorldData::updateFromText(const char* data, std::size_t size)
         --size;
     }
     const XMLItem root = XMLSerializer::documentToRoot(data, size);
-    mXmlWorldData = WorldDataApplication();
+    mXmlWorldData.clear();
     // A text that does not parse is no world state, even though it leaves no unknown leaf.
     const bool lido = root.getItemType() != XML_ERROREOUS && mXmlWorldData.read(root);
     indexFlags();

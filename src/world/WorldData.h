@@ -435,4 +435,13 @@ private:
     // many lookups of a cycle neither search by name nor copy.
     std::array<vector_t, kFlagCount> mFlagVectors{};
     std::array<bool, kFlagCount> mFlagSeen{};
+    // What a cycle's queries ask again and again, worked out once per message
+    // (only on success: a query that throws throws again). Reset by indexFlags.
+    bool mCompCampoDaMensagem = false;
+    bool mLargCampoDaMensagem = false;
+    bool mDistTraveCornerDaMensagem = false;
+    bool mMinhaPosicaoDaMensagem = false;
+    posicaoXY mMinhaPosicao{0, 0};
+    bool mBolaDaMensagem = false;
+    posicaoXY mBolaXY{0, 0};
 };

@@ -141,6 +141,8 @@ bool iguais(const posicaoXY& a, const posicaoXY& b)
 
 void WorldData::indexFlags()
 {
+    mCompCampoDaMensagem = mLargCampoDaMensagem = mDistTraveCornerDaMensagem = false;
+    mMinhaPosicaoDaMensagem = mBolaDaMensagem = false;
     mFlagSeen.fill(false);
     for (const Flag& flag : mXmlWorldData.mFlags) {
         const int i = indiceDaFlag(flag.mId);
@@ -261,24 +263,27 @@ vector_t WorldData::mrMeuGol() const
 
 double WorldData::compCampo()
 {
-    if (!pv_i_am_lost()) {
+    if (!pv_i_am_lost() && !mCompCampoDaMensagem) {
         mCompCampo = pv_subtract(mrTopRightCorner(), mrTopLeftCorner()).length;
+        mCompCampoDaMensagem = true;
     }
     return mCompCampo;
 }
 
 double WorldData::largCampo()
 {
-    if (!pv_i_am_lost()) {
+    if (!pv_i_am_lost() && !mLargCampoDaMensagem) {
         mLargCampo = pv_subtract(mrBottomLeftCorner(), mrTopLeftCorner()).length;
+        mLargCampoDaMensagem = true;
     }
     return mLargCampo;
 }
 
 double WorldData::distTraveCorner()
 {
-    if (!pv_i_am_lost()) {
+    if (!pv_i_am_lost() && !mDistTraveCornerDaMensagem) {
         mDistTraveCorner = pv_subtract(mrTopLeftPole(), mrTopLeftCorner()).length;
+        mDistTraveCornerDaMensagem = true;
     }
     return mDistTraveCorner;
 }
@@ -344,12 +349,20 @@ posicaoXY WorldData::trilatera(double rBL, double rBR, double rTC)
 
 posicaoXY WorldData::getMinhaPosicaoXY()
 {
-    return trilatera(mrBottomLeftCorner().length, mrBottomRightCorner().length, mrTopCenter().length);
+    if (!mMinhaPosicaoDaMensagem) {
+        mMinhaPosicao = trilatera(mrBottomLeftCorner().length, mrBottomRightCorner().length, mrTopCenter().length);
+        mMinhaPosicaoDaMensagem = true;
+    }
+    return mMinhaPosicao;
 }
 
 posicaoXY WorldData::getBolaXY()
 {
-    return getPontoXYGlobal(pv_ball());
+    if (!mBolaDaMensagem) {
+        mBolaXY = getPontoXYGlobal(pv_ball());
+        mBolaDaMensagem = true;
+    }
+    return mBolaXY;
 }
 
 posicaoXY WorldData::getPontoXYGlobal(vector_t vetorParaDestino)

@@ -45,6 +45,8 @@ public:
 
     /// \brief Waits up to `seconds`, then kills; returns status and output.
     ProcessResult wait(double seconds);
+    /// \brief The child's process id.
+    pid_t pid() const { return mPid; }
     /// \brief Whether the child has not ended yet.
     bool running();
     /// \brief The standard output written so far.

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "geometry/BasicUtils.h"
 #include "protocol/Command.h"
@@ -94,3 +97,34 @@ TEST(CommandRead, WrittenCommandReadsBackThroughANestedFirstChild)
 }
 
 }  // namespace
+
+// The per-cycle text must equal what the stream writer produces, for every kind.
+TEST(CommandDatagramText, MatchesTheStreamWriter)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Command&)> set;
+    };
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<Case> cases = {
+        {"unset", [](Command&) {}},
+        {"wheels", [](Command& c) { c.setVelocity(-33.333333f, 12.5f); }},
+        {"wheels whole", [](Command& c) { c.setVelocity(130.0f, -26.5f); }},
+        {"wheels tiny", [](Command& c) { c.setVelocity(1e-7f, -0.0f); }},
+        {"wheels huge", [](Command& c) { c.setVelocity(123456789.0f, 3.4e38f); }},
+        {"wheels inf", [inf](Command& c) { c.setVelocity(inf, -inf); }},
+        {"kick", [](Command& c) { c.setKick(-1.2345678, 0.75); }},
+        {"goto", [](Command& c) { c.setSteeringCommand(4294967295u, -2147483647 - 1); }},
+        {"nameless body", [](Command& c) { c.setVelocity(1, 2); c.mCommandType.mCommandName.clear(); }},
+        {"unknown kind", [](Command& c) { c.setKick(1, 2); c.mCommandType.mCommandEnum = kNoCommand; }},
+    };
+    for (const Case& c : cases) {
+        Command command;
+        c.set(command);
+        std::ostringstream stream;
+        XMLSerializer::writeNestedNode(&stream, command, 0);
+        std::string text = "stale";
+        command.toDatagramText(text);
+        EXPECT_EQ(text, stream.str()) << c.name;
+    }
+}
