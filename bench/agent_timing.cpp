@@ -91,12 +91,13 @@ private:
     sockaddr_in mPeer{};
 };
 
+// The recorded states (one per line) of a game in play: only those draw a command.
 std::vector<std::string> readStates(const char* file)
 {
     std::ifstream in(file);
     std::vector<std::string> states;
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty()) {
+        if (line.find("<playMode>play on</playMode>") != std::string::npos) {
             states.push_back(line);
         }
     }
@@ -105,6 +106,7 @@ std::vector<std::string> readStates(const char* file)
 
 pid_t startAgent(const char* agent, const std::string& dir)
 {
+    std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) {
@@ -238,6 +240,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: agent_timing AGENT_BINARY STATES_FILE [SAMPLES]\n");
         return 1;
     }
+    // The agent runs in its own directory, so a relative path would no longer hold.
+    char* agent = realpath(argv[1], nullptr);
+    if (agent == nullptr) {
+        std::perror(argv[1]);
+        return 1;
+    }
     const std::vector<std::string> states = readStates(argv[2]);
     if (states.empty()) {
         std::fprintf(stderr, "agent_timing: no states in %s\n", argv[2]);
@@ -247,10 +255,11 @@ int main(int argc, char** argv)
     std::printf("%-22s %12s %12s %6s %14s %14s\n", "wait between receives", "median (us)", "p99 (us)", "lost",
                 "CPU silent %", "CPU playing %");
     for (const char* wait : {"SLEEP", "POLL"}) {
-        const Figures f = measure(argv[1], states, samples, wait);
+        const Figures f = measure(agent, states, samples, wait);
         std::printf("%-22s %12.0f %12.0f %6d %14.2f %14.2f\n",
                     std::string(wait) == "SLEEP" ? "blind sleep" : "wake on datagram", f.medianUs, f.p99Us, f.lost,
                     f.silentCpu, f.playingCpu);
     }
+    std::free(agent);
     return 0;
 }
