@@ -215,9 +215,9 @@ std::string replayPageFile(const SimOptions& o)
     }
     static const std::string kRecordEnding = ".jsonl";
     const std::string& r = o.renderFile;
-    const bool endsInJsonl =
-        r.size() > kRecordEnding.size() && r.compare(r.size() - kRecordEnding.size(), std::string::npos, kRecordEnding) == 0;
-    return (endsInJsonl ? r.substr(0, r.size() - kRecordEnding.size()) : r) + ".html";
+    const std::size_t stem = r.size() > kRecordEnding.size() ? r.size() - kRecordEnding.size() : 0;
+    const bool endsInJsonl = stem > 0 && r.compare(stem, std::string::npos, kRecordEnding) == 0;
+    return (endsInJsonl ? r.substr(0, stem) : r) + ".html";
 }
 
 Scenario scenarioFor(const SimOptions& o)
