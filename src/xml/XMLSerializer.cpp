@@ -27,7 +27,13 @@ XMLItem XMLSerializer::documentToRoot(const char* data, std::size_t size)
         return XMLItem();
     }
     try {
-        auto document = std::make_shared<pugi::xml_document>();
+        // The last document is parsed into again when no item of it is held any more
+        // (only this cache owns it), which saves building one every cycle.
+        thread_local std::shared_ptr<pugi::xml_document> spare;
+        if (spare == nullptr || spare.use_count() != 1) {
+            spare = std::make_shared<pugi::xml_document>();
+        }
+        const std::shared_ptr<pugi::xml_document> document = spare;
         const pugi::xml_parse_result result = document->load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
         if (!result) {
             return XMLItem();
