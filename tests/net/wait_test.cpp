@@ -13,10 +13,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kLongPauseUs = 400000;
+constexpr int kLongPauseUs = 1000000;
 constexpr int kShortPauseUs = 20000;
 // Scheduling slack allowed on a loaded machine.
-constexpr double kSlackMs = 60;
+constexpr double kSlackMs = 150;
 
 struct WaitCase {
     const char* name;
