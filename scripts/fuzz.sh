@@ -18,15 +18,17 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DSOCCER_TESTS=OFF -DSOCCER_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz_}"
 
+# Absolute paths: the targets work in a scratch directory of their own.
+root="$PWD"
 for t in "${targets[@]}"; do
   echo "== fuzz_$t (${seconds} s)"
-  mkdir -p "build-fuzz/corpus/$t"
+  mkdir -p "$root/build-fuzz/corpus/$t"
   # 16 KiB is the largest datagram the agent reads.
-  log="build-fuzz/fuzz_$t.log"
+  log="$root/build-fuzz/fuzz_$t.log"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-      "build-fuzz/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-      -artifact_prefix="build-fuzz/crash-$t-" -print_final_stats=1 \
-      "build-fuzz/corpus/$t" "fuzz/corpus/$t" > "$log" 2>&1; then
+      "$root/build-fuzz/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="$root/build-fuzz/crash-$t-" -print_final_stats=1 \
+      "$root/build-fuzz/corpus/$t" "$root/fuzz/corpus/$t" > "$log" 2>&1; then
     tail -n 60 "$log" >&2
     echo "fuzz_$t found a fault; the input is kept as build-fuzz/crash-$t-*" >&2
     exit 1
