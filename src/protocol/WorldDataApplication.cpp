@@ -173,6 +173,12 @@ bool WorldDataApplication::read(const TLDocumentSlice& slice)
             // The most frequent elements first.
             if (isNamed(name, "flag")) {
                 mFlags.emplace_back();
+                if (!mSpareIds.empty()) {
+                    // An earlier message's id text, emptied, so that its storage is reused.
+                    mFlags.back().mId = std::move(mSpareIds.back());
+                    mFlags.back().mId.clear();
+                    mSpareIds.pop_back();
+                }
                 mFlags.back().readNode(child);
             } else if (isNamed(name, "teamMate")) {
                 readRobot(child, side_TEAMMATE);
@@ -218,14 +224,20 @@ void WorldDataApplication::readRobot(pugi::xml_node element, AgentSide side)
 
 void WorldDataApplication::clear()
 {
-    // Everything back to its default, but the two lists keep their storage.
+    // Everything back to its default, but the two lists and the landmark ids
+    // keep their storage.
     AgentList others = std::move(mOthers);
     std::vector<Flag> flags = std::move(mFlags);
+    std::vector<std::string> spareIds = std::move(mSpareIds);
     *this = WorldDataApplication();
+    for (Flag& flag : flags) {
+        spareIds.push_back(std::move(flag.mId));
+    }
     others.clear();
     flags.clear();
     mOthers = std::move(others);
     mFlags = std::move(flags);
+    mSpareIds = std::move(spareIds);
 }
 
 bool WorldDataApplication::write(std::ostream*, unsigned int)

@@ -167,4 +167,7 @@ public:
 
 private:
     void readRobot(pugi::xml_node element, AgentSide side);
+
+    // Id texts of the landmarks of earlier messages, kept by clear() for reuse.
+    std::vector<std::string> mSpareIds;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -183,3 +184,37 @@ TEST(WorldDataRead, SurvivesRandomAndMutatedDocuments)
 }
 
 }  // namespace
+
+// A message read after clear() must equal one read into a fresh object,
+// whatever the earlier message held.
+TEST(WorldDataClear, ReadingAfterClearEqualsReadingFresh)
+{
+    const std::string later =
+        "<worldData><time>7</time><status>lost</status><flag><dist>5</dist></flag>"
+        "<flag><id>x</id><angle>90</angle></flag></worldData>";
+    WorldDataApplication reused;
+    ::testing::internal::CaptureStdout();
+    ASSERT_TRUE(reused.read(XMLSerializer::documentToRoot(kExample, std::strlen(kExample))));
+    reused.clear();
+    ASSERT_TRUE(reused.read(XMLSerializer::documentToRoot(later.data(), later.size())));
+    ::testing::internal::GetCapturedStdout();
+    const Read fresh = readText(later);
+
+    EXPECT_EQ(reused.mTime, fresh.world.mTime);
+    EXPECT_EQ(reused.mAgentID, fresh.world.mAgentID);
+    EXPECT_EQ(reused.mMaxAgents, fresh.world.mMaxAgents);
+    EXPECT_EQ(reused.mPlayMode, fresh.world.mPlayMode);
+    EXPECT_EQ(reused.mNickname, fresh.world.mNickname);
+    EXPECT_EQ(reused.mStatus, fresh.world.mStatus);
+    EXPECT_EQ(reused.mBall.mDist, fresh.world.mBall.mDist);
+    EXPECT_EQ(reused.mScore.mBlue, fresh.world.mScore.mBlue);
+    EXPECT_EQ(reused.mLastCommand.mCommandEnum, fresh.world.mLastCommand.mCommandEnum);
+    EXPECT_EQ(reused.mLastCommand.mRightVelocity, fresh.world.mLastCommand.mRightVelocity);
+    EXPECT_TRUE(reused.mOthers.empty());
+    ASSERT_EQ(reused.mFlags.size(), 2u);
+    // A landmark without an id has an empty one, not the earlier message's.
+    EXPECT_EQ(reused.mFlags[0].mId, "");
+    EXPECT_EQ(reused.mFlags[0].mDist, 5u);
+    EXPECT_EQ(reused.mFlags[1].mId, "x");
+    EXPECT_EQ(reused.mFlags[1].mDist, fresh.world.mFlags[1].mDist);
+}
