@@ -175,7 +175,7 @@ bool WorldData::updateFromText(const char* data, std::size_t size)
     while (size > 0 && data[size - 1] == '\0') {
         --size;
     }
-    const XMLItem root = XMLSerializer::documentToRoot(data, size);
+    const XMLItem root = XMLSerializer::documentToRoot(data, size, mParseBuffer);
     mXmlWorldData.clear();
     // A text that does not parse is no world state, even though it leaves no unknown leaf.
     const bool lido = root.getItemType() != XML_ERROREOUS && mXmlWorldData.read(root);

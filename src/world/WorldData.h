@@ -18,6 +18,7 @@
 #include "protocol/Agent.h"
 #include "protocol/WorldDataApplication.h"
 #include "world/Movimento.h"
+#include "xml/XMLSerializer.h"
 
 class Connection;
 
@@ -393,6 +394,8 @@ private:
     double notaReceptor(double dGol, double dOponente, bool emAtaque, vector_t pontoVista) const;
 
     WorldDataApplication mXmlWorldData;
+    /// \brief The parsed document, reused from one message to the next.
+    XMLSerializer::DocumentBuffer mParseBuffer;
     Connection* pConnection = nullptr;
     int iSleep = 0;
     int iTries = 0;

@@ -23,17 +23,22 @@ XMLItem rootOf(const std::shared_ptr<pugi::xml_document>& document)
 
 XMLItem XMLSerializer::documentToRoot(const char* data, std::size_t size)
 {
+    DocumentBuffer fresh;
+    return documentToRoot(data, size, fresh);
+}
+
+XMLItem XMLSerializer::documentToRoot(const char* data, std::size_t size, DocumentBuffer& reuse)
+{
     if (data == nullptr || size == 0 || size > kMaxDocumentBytes) {
         return XMLItem();
     }
     try {
-        // The last document is parsed into again when no item of it is held any more
-        // (only this cache owns it), which saves building one every cycle.
-        thread_local std::shared_ptr<pugi::xml_document> spare;
-        if (spare == nullptr || spare.use_count() != 1) {
-            spare = std::make_shared<pugi::xml_document>();
+        // Items share their document; parsing into one still held would pull the
+        // ground from under them, so a held document is left to its holders.
+        if (reuse == nullptr || reuse.use_count() != 1) {
+            reuse = std::make_shared<pugi::xml_document>();
         }
-        const std::shared_ptr<pugi::xml_document> document = spare;
+        const DocumentBuffer document = reuse;
         const pugi::xml_parse_result result = document->load_buffer(data, size, kParseOptions, pugi::encoding_utf8);
         if (!result) {
             return XMLItem();

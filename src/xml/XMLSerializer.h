@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <type_traits>
@@ -43,8 +44,13 @@ public:
     /// \brief The root element of the document read from `stream`; XML_ERROREOUS when it
     /// does not parse, exceeds kMaxDocumentBytes or `stream` is null. Never throws.
     static XMLItem documentToRoot(std::istream* stream);
-    /// \brief The same, parsed straight from `size` bytes at `data` (the hot path).
+    /// \brief The same, parsed straight from `size` bytes at `data`.
     static XMLItem documentToRoot(const char* data, std::size_t size);
+    /// \brief A parsed document its owner keeps from one message to the next.
+    using DocumentBuffer = std::shared_ptr<pugi::xml_document>;
+    /// \brief The same, parsing into `reuse` when no item of its last document is held
+    /// any more, which saves building a document per message (the hot path).
+    static XMLItem documentToRoot(const char* data, std::size_t size, DocumentBuffer& reuse);
 
     /// \brief Appends the direct child elements of `slice` to `items` in document order;
     /// false for an invalid slice.
