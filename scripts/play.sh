@@ -14,7 +14,8 @@ Usage: scripts/play.sh [options]
   --length SECONDS   play time of the match (default 60)
   --5v5              5 against 5 instead of 3 against 3
   --fast             lock-step mode: the match runs as fast as the agents answer
-  --seed N           camera seed (noise and drop-outs, when the scenario has any)
+  --seed N           camera seed: each seed draws its own camera noise, so its own match
+  --exact            a camera without noise (every seed then plays the same match)
   --help             this text
 The run's files (agent settings and logs, server log, replay record.jsonl,
 summary.txt) are kept in runs/<date-time>/, with match.html: open it in a web
@@ -28,6 +29,9 @@ length=60
 scenario=config/scenario-3v3.ini
 fast=()
 seed=()
+# A real camera is never exact: a little noise on what each robot sees makes
+# every seed a match of its own.
+noise=(--noise-dist 1 --noise-angle 0.2)
 while [ $# -gt 0 ]; do
   case "$1" in
     --length)
@@ -38,6 +42,7 @@ while [ $# -gt 0 ]; do
     --seed)
       [ $# -ge 2 ] || { echo "play.sh: --seed needs a number" >&2; exit 1; }
       seed=(--seed "$2"); shift 2 ;;
+    --exact) noise=(); shift ;;
     --help|-h) usage; exit 0 ;;
     *) echo "play.sh: unknown option $1 (see --help)" >&2; exit 1 ;;
   esac
@@ -113,7 +118,7 @@ on_signal() {
 trap cleanup EXIT
 trap on_signal INT TERM
 
-"$simserver" --scenario "$scenario" --port 0 --length "$length" "${fast[@]}" "${seed[@]}" \
+"$simserver" --scenario "$scenario" --port 0 --length "$length" "${fast[@]}" "${seed[@]}" "${noise[@]}" \
   --record "$run_dir/record.jsonl" > "$run_dir/summary.txt" 2> "$run_dir/server.log" &
 server_pid=$!
 
