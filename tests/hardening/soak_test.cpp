@@ -31,7 +31,9 @@ constexpr long kWarmCycles = 1000;
 constexpr long kAllowedGrowthKiB = 1024;
 constexpr double kMatchSeconds = kCycles * kTimeStep;
 // The last sample is taken this long (game time) before the end, while the agent still runs.
-constexpr double kEndMarginSeconds = 40;
+// In fast mode a game second passes in about a millisecond, so "near the end"
+// must leave the sampling loop (20 ms polls, a loaded machine) room to see it.
+constexpr double kEndMarginSeconds = kMatchSeconds * 0.03;
 constexpr double kTimeLimitSeconds = 170;
 
 const char* const kLoneScenario =
