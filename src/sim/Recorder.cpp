@@ -183,14 +183,14 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
     appendf(l, "%.3f", ball.pos.y);
     l += "},\"robots\":[";
     for (std::size_t i = 0; i < robots.size(); ++i) {
-        const RobotSpec& spec = scenario.robots[i];
+        const RobotSpec& robotSetup = scenario.robots[i];
         if (i > 0) {
             l += ',';
         }
         l += "{\"id\":";
-        appendInt(l, spec.vtId);
+        appendInt(l, robotSetup.vtId);
         l += ",\"team\":\"";
-        l += teamName(spec.team);
+        l += teamName(robotSetup.team);
         l += "\",\"x\":";
         appendf(l, "%.3f", robots[i].pos.x);
         l += ",\"y\":";
