@@ -73,32 +73,40 @@ int reverseIfBehind(double& a)
     return 0;
 }
 
-bool isUsable(const vector_t& v)
+// A target with a non-finite distance or bearing cannot be steered to: stop.
+bool stoppedOnUnusable(BasicPlayer& player, const vector_t& v)
 {
-    return std::isfinite(v.length) && std::isfinite(v.angle);
+    if (std::isfinite(v.length) && std::isfinite(v.angle)) {
+        return false;
+    }
+    LOG(log_WARN) << "Steering towards an unusable target (" << v << "); stopping instead.";
+    player.pv_stop();
+    return true;
 }
 
-void logUnusableTarget(const vector_t& v)
+// The forward laws turn on the spot towards a target behind the robot.
+bool turnedTowardsBehind(BasicPlayer& player, double a)
 {
-    LOG(log_WARN) << "Steering towards an unusable target (" << v << "); stopping instead.";
+    if (a > kHalfPi) {
+        player.pv_turn_right();
+        return true;
+    }
+    if (a < -kHalfPi) {
+        player.pv_turn_left();
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 void BasicPlayer::pv_go_to_original(vector_t v)
 {
-    if (!isUsable(v)) {
-        logUnusableTarget(v);
-        pv_stop();
+    if (stoppedOnUnusable(*this, v)) {
         return;
     }
     const double a = normalizaBearing(v.angle);
-    if (a > kHalfPi) {
-        pv_turn_right();
-        return;
-    }
-    if (a < -kHalfPi) {
-        pv_turn_left();
+    if (turnedTowardsBehind(*this, a)) {
         return;
     }
     const double d = v.length;
@@ -137,9 +145,7 @@ void BasicPlayer::pv_go_to_original(vector_t v)
 
 void BasicPlayer::pv_go_to(vector_t v)
 {
-    if (!isUsable(v)) {
-        logUnusableTarget(v);
-        pv_stop();
+    if (stoppedOnUnusable(*this, v)) {
         return;
     }
     double a = normalizaBearing(v.angle);
@@ -186,18 +192,11 @@ void BasicPlayer::pv_go_to(vector_t v)
 
 void BasicPlayer::pv_go_to_original_goleiro(vector_t v)
 {
-    if (!isUsable(v)) {
-        logUnusableTarget(v);
-        pv_stop();
+    if (stoppedOnUnusable(*this, v)) {
         return;
     }
     const double a = normalizaBearing(v.angle);
-    if (a > kHalfPi) {
-        pv_turn_right();
-        return;
-    }
-    if (a < -kHalfPi) {
-        pv_turn_left();
+    if (turnedTowardsBehind(*this, a)) {
         return;
     }
     const double d = v.length;
@@ -230,9 +229,7 @@ void BasicPlayer::pv_go_to_goleiro(vector_t v)
     if (LogParameters::instance().enabled(log_DEBUG) && mWorldData != nullptr && !mWorldData->pv_i_am_lost()) {
         LOG(log_DEBUG) << "angulo para a bola " << mWorldData->pv_ball().angle;
     }
-    if (!isUsable(v)) {
-        logUnusableTarget(v);
-        pv_stop();
+    if (stoppedOnUnusable(*this, v)) {
         return;
     }
     double a = normalizaBearing(v.angle);
