@@ -5,11 +5,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
+          libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev parallel
           googletest libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev)
 # The replay page's test loads it in a headless browser and reads its screenshot.
 packages+=(chromium zlib1g-dev)
-packages+=("${SOCCER_EXTRA_PACKAGES[@]:-}")
+# SOCCER_EXTRA_PACKAGES: more packages, separated by spaces.
+read -r -a extra <<<"${SOCCER_EXTRA_PACKAGES:-}"
+packages+=("${extra[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
