@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <CLI/CLI.hpp>
+
 namespace {
 
 bool toDouble(const char* text, double& out)
@@ -77,8 +79,13 @@ void printHelp(std::ostream& out)
            "  --dropout P          chance per step that the camera misses a robot\n"
            "  --blackout ID:T1-T2  camera blackout of robot ID from T1 to T2 game seconds\n"
            "                       (repeatable)\n"
-           "  --record FILE        write a replay: a header line (field, robot names), then\n"
-           "                       one JSON object per step\n"
+           "  --record FILE        write a replay: a header line (field, robot names, seed,\n"
+           "                       programs), then one JSON object per step\n"
+           "  --summary FILE       write the score, the goals and the statistics of each\n"
+           "                       team and robot as JSON to FILE after the match\n"
+           "  --yellow-program NAME, --blue-program NAME\n"
+           "                       the program each team runs, named in the summary and\n"
+           "                       the record (default: agent)\n"
            "  --render FILE        write the replay page of record FILE and exit: one HTML\n"
            "                       file that plays the match in a web browser, offline\n"
            "  -o, --output FILE    where --render writes (default: FILE ending in .html)\n"
@@ -98,111 +105,153 @@ void printHelp(std::ostream& out)
            "SIGINT or SIGTERM (the summary is printed and the record closed first).\n";
 }
 
+namespace {
+
+/// One option that takes a value: its names for the parser, the message when
+/// the value is unusable, and how a good value lands in the options.
+struct ValueOption {
+    const char* names;
+    const char* error;
+    bool (*apply)(const std::string& text, SimOptions& o);
+};
+
+constexpr std::size_t kMaxProgramName = 200;
+
+bool setDouble(const std::string& text, double lo, double hi, bool loOpen, double& out)
+{
+    double d = 0;
+    if (!toDouble(text.c_str(), d) || d > hi || d < lo || (loOpen && d == lo)) {
+        return false;
+    }
+    out = d;
+    return true;
+}
+
+// A team's program name is shown on pages and in JSON: printable and short.
+bool setProgramName(const std::string& text, std::string& out)
+{
+    if (text.empty() || text.size() > kMaxProgramName) {
+        return false;
+    }
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return false;
+        }
+    }
+    out = text;
+    return true;
+}
+
+bool setText(const std::string& text, std::string& out)
+{
+    out = text;
+    return true;
+}
+
+// In the order the old hand-written reader checked them, so that the first
+// bad value named is the same.
+const ValueOption kValueOptions[] = {
+    {"--host", "", [](const std::string& t, SimOptions& o) { return setText(t, o.host); }},
+    {"--port", "--port needs a number from 0 to 65535",
+     [](const std::string& t, SimOptions& o) {
+         long long n = 0;
+         return toLong(t.c_str(), 0, 65535, n) && ((o.port = static_cast<int>(n)), true);
+     }},
+    {"--scenario", "", [](const std::string& t, SimOptions& o) { return setText(t, o.scenarioFile); }},
+    {"--length", "--length needs seconds greater than 0 and at most 86400",
+     [](const std::string& t, SimOptions& o) { return setDouble(t, 0, 86400, true, o.length); }},
+    {"--step-timeout", "--step-timeout needs milliseconds from 1 to 60000",
+     [](const std::string& t, SimOptions& o) {
+         long long n = 0;
+         return toLong(t.c_str(), 1, 60000, n) && ((o.stepTimeoutMs = static_cast<int>(n)), true);
+     }},
+    {"--wait", "--wait needs seconds from 0 to 3600",
+     [](const std::string& t, SimOptions& o) { return setDouble(t, 0, 3600, false, o.waitSeconds); }},
+    {"--seed", "--seed needs a whole number >= 0",
+     [](const std::string& t, SimOptions& o) {
+         long long n = 0;
+         if (!toLong(t.c_str(), 0, LLONG_MAX, n)) {
+             return false;
+         }
+         o.seedSet = true;
+         o.seed = static_cast<std::uint64_t>(n);
+         return true;
+     }},
+    {"--noise-dist", "--noise-dist needs a number from 0 to 1000000",
+     [](const std::string& t, SimOptions& o) { return setDouble(t, 0, 1e6, false, o.noiseDist); }},
+    {"--noise-angle", "--noise-angle needs a number from 0 to 1000000",
+     [](const std::string& t, SimOptions& o) { return setDouble(t, 0, 1e6, false, o.noiseAngle); }},
+    {"--dropout", "--dropout needs a number from 0 to 1",
+     [](const std::string& t, SimOptions& o) { return setDouble(t, 0, 1, false, o.dropout); }},
+    {"--record", "", [](const std::string& t, SimOptions& o) { return setText(t, o.recordFile); }},
+    {"--summary", "", [](const std::string& t, SimOptions& o) { return setText(t, o.summaryFile); }},
+    {"--yellow-program", "--yellow-program needs a name of 1 to 200 printable characters",
+     [](const std::string& t, SimOptions& o) { return setProgramName(t, o.yellowProgram); }},
+    {"--blue-program", "--blue-program needs a name of 1 to 200 printable characters",
+     [](const std::string& t, SimOptions& o) { return setProgramName(t, o.blueProgram); }},
+    {"--render", "", [](const std::string& t, SimOptions& o) { return setText(t, o.renderFile); }},
+    {"-o,--output", "", [](const std::string& t, SimOptions& o) { return setText(t, o.outputFile); }},
+    {"--agent-configs", "", [](const std::string& t, SimOptions& o) { return setText(t, o.agentConfigDir); }},
+    {"--agent-template", "", [](const std::string& t, SimOptions& o) { return setText(t, o.agentTemplate); }},
+    {"--velocidade", "", [](const std::string& t, SimOptions& o) { return setText(t, o.velocidadeFile); }},
+};
+
+constexpr std::size_t kValueOptionCount = sizeof(kValueOptions) / sizeof(kValueOptions[0]);
+
+}  // namespace
+
 ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& o, std::string& error)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string opt = argv[i];
-        const bool hasValue = i + 1 < argc;
-        const char* value = hasValue ? argv[i + 1] : "";
-        const auto needValue = [&]() {
-            if (!hasValue) {
-                error = opt + " needs a value";
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        long long n = 0;
-        double d = 0;
-        if (opt == "--help" || opt == "-h") {
-            return ParseOutcome::Help;
-        } else if (opt == "--fast") {
-            o.fast = true;
-        } else if (opt == "--5v5") {
-            o.fiveASide = true;
-        } else if (opt == "--quiet") {
-            o.quiet = true;
-        } else if (opt == "--list-robots") {
-            o.listRobots = true;
-        } else if (opt == "--host") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.host = value;
-        } else if (opt == "--port") {
-            if (!needValue()) return ParseOutcome::Error;
-            if (!toLong(value, 0, 65535, n)) {
-                error = "--port needs a number from 0 to 65535";
-                return ParseOutcome::Error;
-            }
-            o.port = static_cast<int>(n);
-        } else if (opt == "--scenario") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.scenarioFile = value;
-        } else if (opt == "--length") {
-            if (!needValue()) return ParseOutcome::Error;
-            if (!toDouble(value, d) || d <= 0 || d > 86400) {
-                error = "--length needs seconds from 0 to 86400";
-                return ParseOutcome::Error;
-            }
-            o.length = d;
-        } else if (opt == "--step-timeout") {
-            if (!needValue()) return ParseOutcome::Error;
-            if (!toLong(value, 1, 60000, n)) {
-                error = "--step-timeout needs milliseconds from 1 to 60000";
-                return ParseOutcome::Error;
-            }
-            o.stepTimeoutMs = static_cast<int>(n);
-        } else if (opt == "--wait") {
-            if (!needValue()) return ParseOutcome::Error;
-            if (!toDouble(value, d) || d < 0 || d > 3600) {
-                error = "--wait needs seconds from 0 to 3600";
-                return ParseOutcome::Error;
-            }
-            o.waitSeconds = d;
-        } else if (opt == "--seed") {
-            if (!needValue()) return ParseOutcome::Error;
-            if (!toLong(value, 0, LLONG_MAX, n)) {
-                error = "--seed needs a whole number >= 0";
-                return ParseOutcome::Error;
-            }
-            o.seedSet = true;
-            o.seed = static_cast<std::uint64_t>(n);
-        } else if (opt == "--noise-dist" || opt == "--noise-angle" || opt == "--dropout") {
-            if (!needValue()) return ParseOutcome::Error;
-            const double hi = opt == "--dropout" ? 1.0 : 1e6;
-            if (!toDouble(value, d) || d < 0 || d > hi) {
-                error = opt + " needs a number from 0 to " + (opt == "--dropout" ? "1" : "1000000");
-                return ParseOutcome::Error;
-            }
-            (opt == "--noise-dist" ? o.noiseDist : opt == "--noise-angle" ? o.noiseAngle : o.dropout) = d;
-        } else if (opt == "--blackout") {
-            if (!needValue()) return ParseOutcome::Error;
+    CLI::App app{"simserver"};
+    app.set_help_flag();  // printHelp() has the text users know
+    app.allow_extras();   // reported below in our own words
+    bool help = false;
+    app.add_flag("-h,--help", help);
+    app.add_flag("--fast", o.fast);
+    app.add_flag("--5v5", o.fiveASide);
+    app.add_flag("--quiet", o.quiet);
+    app.add_flag("--list-robots", o.listRobots);
+    std::string texts[kValueOptionCount];
+    CLI::Option* options[kValueOptionCount];
+    for (std::size_t i = 0; i < kValueOptionCount; ++i) {
+        // Repeating an option keeps its last value, as before.
+        options[i] = app.add_option(kValueOptions[i].names, texts[i])
+                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
+    std::vector<std::string> blackoutTexts;
+    CLI::Option* blackouts = app.add_option("--blackout", blackoutTexts);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch&) {
+        // The only mismatch left is an option at the end without its value.
+        error = std::string(argc > 1 ? argv[argc - 1] : "an option") + " needs a value";
+        return ParseOutcome::Error;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return ParseOutcome::Error;
+    }
+    if (help) {
+        return ParseOutcome::Help;
+    }
+    if (!app.remaining().empty()) {
+        error = "unknown option " + app.remaining().front() + " (see --help)";
+        return ParseOutcome::Error;
+    }
+    for (std::size_t i = 0; i < kValueOptionCount; ++i) {
+        if (options[i]->count() > 0 && !kValueOptions[i].apply(texts[i], o)) {
+            error = kValueOptions[i].error;
+            return ParseOutcome::Error;
+        }
+    }
+    if (blackouts->count() > 0) {
+        for (const std::string& text : blackoutTexts) {
             Blackout b;
-            if (!toBlackout(value, b)) {
+            if (!toBlackout(text.c_str(), b)) {
                 error = "--blackout needs ID:START-END (game seconds)";
                 return ParseOutcome::Error;
             }
             o.blackouts.push_back(b);
-        } else if (opt == "--record") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.recordFile = value;
-        } else if (opt == "--render") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.renderFile = value;
-        } else if (opt == "-o" || opt == "--output") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.outputFile = value;
-        } else if (opt == "--agent-configs") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.agentConfigDir = value;
-        } else if (opt == "--agent-template") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.agentTemplate = value;
-        } else if (opt == "--velocidade") {
-            if (!needValue()) return ParseOutcome::Error;
-            o.velocidadeFile = value;
-        } else {
-            error = "unknown option " + opt + " (see --help)";
-            return ParseOutcome::Error;
         }
     }
     return ParseOutcome::Run;

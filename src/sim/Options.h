@@ -29,6 +29,11 @@ struct SimOptions {
     double dropout = -1.0;
     std::vector<Blackout> blackouts;
     std::string recordFile;
+    /// \brief Where the match summary goes as JSON; empty = nowhere.
+    std::string summaryFile;
+    /// \brief The program each team runs, as the summary and the record name it.
+    std::string yellowProgram = "agent";
+    std::string blueProgram = "agent";
     /// \brief Write the replay page of this record, then exit.
     std::string renderFile;
     /// \brief Where the replay page goes; empty = the record's name with ".html".
