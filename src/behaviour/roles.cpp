@@ -2,6 +2,7 @@
 // primitive or ball action; the control loop then sends the command.
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #include "behaviour/BasicPlayer.h"
@@ -27,6 +28,29 @@ constexpr double kPenaltyReachMargin = 60.0;
 
 const char* const kGoalkeeperNick = "GO";
 
+// What the closest-robot lookups answer when nobody of that side is seen.
+constexpr int kNobodySeen = -1;
+// A robot that is not seen counts as infinitely far from everything.
+constexpr double kUnseenDistance = std::numeric_limits<double>::infinity();
+
+// Distance from teammate `uid` to the robot-relative point `ponto`.
+double teammateDistance(const WorldData& w, int uid, const vector_t& ponto)
+{
+    return uid == kNobodySeen ? kUnseenDistance : pv_subtract(w.pv_teammate(uid), ponto).length;
+}
+
+// Distance from opponent `uid` to the robot-relative point `ponto`.
+double opponentDistance(const WorldData& w, int uid, const vector_t& ponto)
+{
+    return uid == kNobodySeen ? kUnseenDistance : pv_subtract(w.pv_opponent(uid), ponto).length;
+}
+
+// Distance from this robot to opponent `uid`.
+double opponentRange(const WorldData& w, int uid)
+{
+    return uid == kNobodySeen ? kUnseenDistance : w.pv_opponent(uid).length;
+}
+
 }  // namespace
 
 int BasicPlayer::estado_agent()
@@ -36,8 +60,8 @@ int BasicPlayer::estado_agent()
         return ESTOU_COM_BOLA;
     }
     const vector_t bola = w.pv_ball();
-    const double dT = pv_subtract(w.pv_teammate(w.pv_closest_teammate_to_ball()), bola).length;
-    const double dO = pv_subtract(w.pv_opponent(w.pv_closest_opponent_to_ball()), bola).length;
+    const double dT = teammateDistance(w, w.pv_closest_teammate_to_ball(), bola);
+    const double dO = opponentDistance(w, w.pv_closest_opponent_to_ball(), bola);
     if (dT < dO && dT < kControlDistance) {
         return MEU_TIME_COM_BOLA;
     }
@@ -139,9 +163,15 @@ void BasicPlayer::jogador()
 void BasicPlayer::receptor()
 {
     WorldData& w = world();
-    const posicaoXY maisPerto = w.getPontoXYGlobal(w.pv_teammate(w.pv_closest_teammate_to_ball()));
+    const int maisPerto = w.pv_closest_teammate_to_ball();
+    // With no teammate seen there is nobody to receive from: keep the strategic position.
+    if (maisPerto == kNobodySeen) {
+        pv_go_to(w.posEstrategica());
+        return;
+    }
+    const posicaoXY maisPertoXY = w.getPontoXYGlobal(w.pv_teammate(maisPerto));
     const int estado = estado_agent();
-    if (w.getZona(maisPerto) == ZONA_ATAQUE && estado == MEU_TIME_COM_BOLA &&
+    if (w.getZona(maisPertoXY) == ZONA_ATAQUE && estado == MEU_TIME_COM_BOLA &&
         w.pv_ball().length > kReceiverBallDistance) {
         pv_go_to(w.posEstrategicaReceptor());
     } else {
@@ -159,7 +189,10 @@ void BasicPlayer::goleiro()
     if (w.pv_can_kick()) {
         if (mBuild.goalkeeperUnguarded || w.mr_number_found_teammates() > 0) {
             const int c = w.pv_closest_teammate_to(w.pv_me());
-            if (!w.isMarcado(w.pv_teammate(c))) {
+            if (c == kNobodySeen) {
+                // No teammate seen to pass to (only the unguarded build gets here).
+                clearBall();
+            } else if (!w.isMarcado(w.pv_teammate(c))) {
                 passe(c);
             } else {
                 const int d = w.pv_closest_teammate_to_teammate(c);
@@ -176,16 +209,13 @@ void BasicPlayer::goleiro()
     }
 
     // Leave the goal only for a near ball whose nearest opponent is far away.
+    const double guarda = opponentRange(w, w.mr_closest_from_opponents_to_ball(w.mr_found_opponents()));
     bool saiNaBola = false;
     if (estado == MEU_TIME_COM_BOLA) {
         saiNaBola = (mBuild.goalkeeperUnguarded || w.mr_number_found_opponents() > 0) &&
-                    bola.length < kKeeperOwnBallReach &&
-                    w.pv_opponent(w.mr_closest_from_opponents_to_ball(w.mr_found_opponents())).length >
-                        kKeeperOwnBallGuard;
+                    bola.length < kKeeperOwnBallReach && guarda > kKeeperOwnBallGuard;
     } else {
-        saiNaBola = bola.length < kKeeperLooseBallReach &&
-                    w.pv_opponent(w.mr_closest_from_opponents_to_ball(w.mr_found_opponents())).length >
-                        kKeeperLooseBallGuard;
+        saiNaBola = bola.length < kKeeperLooseBallReach && guarda > kKeeperLooseBallGuard;
     }
     pv_go_to_goleiro(saiNaBola ? bola : posicao);
 }

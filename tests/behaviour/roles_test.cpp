@@ -204,17 +204,6 @@ TEST(Goleiro, ClearsWhenItCanKickAndSeesNoTeammate)
     EXPECT_FLOAT_EQ(cmd.mCommandType.mStrength, 1.0f);
 }
 
-TEST(Goleiro, VariantCTriesToPassEvenWithNoTeammate)
-{
-    Scene scene = keeperScene();
-    scene.ball = relativePoint(scene, kKickableBall, 0);
-    Pitch pitch(scene, kVariantC);
-    pitch.player().pv_stop();
-    // No teammate to read: the lookup fails and no clearance is set.
-    EXPECT_THROW(pitch.player().goleiro(), ClientException);
-    expectWheels(pitch.player(), 0, 0);
-}
-
 TEST(Goleiro, PassesToTheNearestFreeTeammate)
 {
     Scene scene = keeperScene();
@@ -272,5 +261,110 @@ INSTANTIATE_TEST_SUITE_P(
                       KeeperMoveCase{"looseBallOpponentAt150", 70, 150, false, false},
                       KeeperMoveCase{"looseBallTooFar", 90, 300, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- Robots not seen: they count as infinitely far away ---
+
+enum class Role { kKeeper, kReceiver };
+enum class Expect { kKeeperToBall, kKeeperHome, kClear, kStrategic, kReceiverSpot };
+
+struct UnseenCase {
+    const char* name;
+    Role role;
+    bool teammateSeen;
+    bool opponentSeen;
+    double ballDistance;
+    Expect expected;
+};
+
+void PrintTo(const UnseenCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class UnseenRobotTest : public ::testing::TestWithParam<UnseenCase> {};
+
+// The other robots are listed as the server lists every robot, with status
+// "lost" for the ones the camera misses.
+Scene unseenScene(const UnseenCase& c, mrTeam team)
+{
+    Scene scene = c.role == Role::kKeeper ? facingGoal({-700, 0}, team, "GO") : facingGoal({150, 300}, team, "Y2");
+    scene.ball = relativePoint(scene, c.ballDistance, 0);
+    SceneRobot teammate = c.role == Role::kKeeper ? robot(2, true, {0, 400})
+                                                  : robot(2, true, {scene.ball.x + 30, scene.ball.y});
+    teammate.found = c.teammateSeen;
+    SceneRobot opponent = robot(7, false, {300, -400});
+    opponent.found = c.opponentSeen;
+    scene.others = {teammate, opponent};
+    return scene;
+}
+
+TEST_P(UnseenRobotTest, TheRoleStillDecides)
+{
+    const UnseenCase& c = GetParam();
+    for (const BuildConstants* build : {&kMainBuild, &kVariantC}) {
+        for (const mrTeam team : {TEAM_YELLOW, TEAM_BLUE}) {
+            SCOPED_TRACE(std::string(build->name) + (team == TEAM_BLUE ? " blue" : " yellow"));
+            Pitch pitch(unseenScene(c, team), *build);
+            WorldData& w = pitch.world();
+            ASSERT_EQ(w.mr_number_found_teammates(), c.teammateSeen ? 1 : 0);
+            ASSERT_EQ(w.mr_number_found_opponents(), c.opponentSeen ? 1 : 0);
+            if (c.role == Role::kKeeper) {
+                ASSERT_NO_THROW(pitch.player().goleiro());
+            } else {
+                ASSERT_NO_THROW(pitch.player().receptor());
+            }
+
+            BasicPlayer expected(team, *build);
+            expected.setWorldData(&w);
+            switch (c.expected) {
+            case Expect::kKeeperToBall: expected.pv_go_to_goleiro(w.pv_ball()); break;
+            case Expect::kKeeperHome: expected.pv_go_to_goleiro(w.posEstrategicaGoleiro()); break;
+            case Expect::kClear: expected.clearBall(); break;
+            case Expect::kStrategic: expected.pv_go_to(w.posEstrategica()); break;
+            case Expect::kReceiverSpot: expected.pv_go_to(w.posEstrategicaReceptor()); break;
+            }
+            const Command& got = pitch.player().command();
+            ASSERT_EQ(got.kind(), expected.command().kind());
+            EXPECT_EQ(got.leftVelocity(), expected.command().leftVelocity());
+            EXPECT_EQ(got.rightVelocity(), expected.command().rightVelocity());
+            EXPECT_EQ(got.mCommandType.mdAngle, expected.command().mCommandType.mdAngle);
+            EXPECT_EQ(got.mCommandType.mStrength, expected.command().mCommandType.mStrength);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sides, UnseenRobotTest,
+    ::testing::Values(
+        // Nobody guards a loose ball near the goal: the keeper takes it.
+        UnseenCase{"keeperNoOpponentNearBall", Role::kKeeper, true, false, 70, Expect::kKeeperToBall},
+        UnseenCase{"keeperNoTeammateNearBall", Role::kKeeper, false, true, 70, Expect::kKeeperToBall},
+        UnseenCase{"keeperNobodyNearBall", Role::kKeeper, false, false, 70, Expect::kKeeperToBall},
+        UnseenCase{"keeperNobodyFarBall", Role::kKeeper, false, false, 300, Expect::kKeeperHome},
+        // Nobody seen to pass to: clear (also in the build that skips the count).
+        UnseenCase{"keeperWithBallNoTeammate", Role::kKeeper, false, true, 20, Expect::kClear},
+        UnseenCase{"keeperWithBallNobody", Role::kKeeper, false, false, 20, Expect::kClear},
+        UnseenCase{"receiverNoTeammate", Role::kReceiver, false, true, 200, Expect::kStrategic},
+        UnseenCase{"receiverNobody", Role::kReceiver, false, false, 200, Expect::kStrategic},
+        // The teammate at the ball has it while no opponent is seen.
+        UnseenCase{"receiverNoOpponent", Role::kReceiver, true, false, 200, Expect::kReceiverSpot}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EstadoAgent, AnUnseenSideIsInfinitelyFar)
+{
+    Scene scene = facingGoal({-200, 0});
+    scene.ball = relativePoint(scene, 300, 0);
+    scene.others = {robot(2, true, relativePoint(scene, 270, 0)), robot(7, false, relativePoint(scene, 350, 0))};
+    const auto estado = [&scene](bool teammateSeen, bool opponentSeen) {
+        Scene s = scene;
+        s.others[0].found = teammateSeen;
+        s.others[1].found = opponentSeen;
+        Pitch pitch(s);
+        return pitch.player().estado_agent();
+    };
+    EXPECT_EQ(estado(true, false), MEU_TIME_COM_BOLA);
+    EXPECT_EQ(estado(false, true), TIME_ADVERSARIO_COM_BOLA);
+    EXPECT_EQ(estado(false, false), PENALTY);
+}
 
 }  // namespace
