@@ -1,15 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs (only those missing), then
+# Installs the Debian packages a task needs (only those missing), then
 # configures and builds into build/. Safe to run again.
+#   bootstrap.sh play        what a match needs: the libraries, agent, agent-b,
+#                            agent-c and simserver (default)
+#   bootstrap.sh tournament  a match's needs plus GNU parallel, Python 3 and
+#                            rsync/ssh for spreading matches over machines
+#   bootstrap.sh all         everything: tests, benchmarks, fuzzing, browser
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+profile="${1:-play}"
+case "$profile" in
+  play|tournament|all) ;;
+  *) echo "bootstrap: unknown profile '$profile' (play, tournament or all)" >&2; exit 1 ;;
+esac
+
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
-          libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev parallel
-          googletest libgtest-dev libgmock-dev libbenchmark-dev
-          clang libclang-rt-14-dev)
-# The replay page's test loads it in a headless browser and reads its screenshot.
-packages+=(chromium zlib1g-dev)
+          libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev)
+if [ "$profile" != play ]; then
+  packages+=(parallel python3 rsync openssh-client)
+fi
+if [ "$profile" = all ]; then
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
+             clang libclang-rt-14-dev)
+  # The replay page's test loads it in a headless browser and reads its screenshot.
+  packages+=(chromium zlib1g-dev)
+fi
 # SOCCER_EXTRA_PACKAGES: more packages, separated by spaces.
 read -r -a extra <<<"${SOCCER_EXTRA_PACKAGES:-}"
 packages+=("${extra[@]}")
@@ -28,5 +44,14 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$jobs"
+if [ "$profile" = all ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOCCER_TESTS=ON -DSOCCER_BENCH=ON >/dev/null
+  cmake --build build -j "$jobs"
+else
+  # A first configure leaves the tests out (their packages may be missing);
+  # a build folder that test.sh already configured keeps its settings.
+  if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOCCER_TESTS=OFF -DSOCCER_BENCH=OFF >/dev/null
+  fi
+  cmake --build build -j "$jobs" --target agent agent-b agent-c simserver
+fi

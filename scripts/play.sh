@@ -14,16 +14,28 @@ Usage: scripts/play.sh [options]
   --length SECONDS   play time of the match (default 60)
   --5v5              5 against 5 instead of 3 against 3
   --fast             lock-step mode: the match runs as fast as the agents answer
-  --seed N           camera seed: each seed draws its own camera noise, so its own match
+  --seed N           camera seed: each seed draws its own camera noise, so its own
+                     match (default: a fresh seed, printed so it can be played again)
   --exact            a camera without noise (every seed then plays the same match)
+  --yellow PROGRAM   the yellow team's agent program (default agent)
+  --blue PROGRAM     the blue team's agent program (default agent)
+                     PROGRAM: agent, agent-b, agent-c (built in the build folder)
+                     or the path of an agent executable
+  --dir DIR          put the run's files in DIR (a new folder) instead of
+                     runs/<date-time>/
   --help             this text
 The run's files (agent settings and logs, server log, replay record.jsonl,
-summary.txt) are kept in runs/<date-time>/, with match.html: open it in a web
-browser to watch the match.
+summary.txt, summary.json) are kept in runs/<date-time>/, with match.html: open
+it in a web browser to watch the match.
 Environment: SOCCER_BUILD_DIR=DIR uses the programs already built in DIR and
 skips the install-and-build step.
 USAGE
 }
+
+fail() { echo "play.sh: $*" >&2; exit 1; }
+
+# Largest match length simserver accepts, in seconds.
+max_length=86400
 
 length=60
 scenario=config/scenario-3v3.ini
@@ -32,41 +44,82 @@ seed=()
 # A real camera is never exact: a little noise on what each robot sees makes
 # every seed a match of its own.
 noise=(--noise-dist 1 --noise-angle 0.2)
+yellow=agent
+blue=agent
+run_dir=""
 while [ $# -gt 0 ]; do
   case "$1" in
-    --length)
-      [ $# -ge 2 ] || { echo "play.sh: --length needs seconds" >&2; exit 1; }
-      length="$2"; shift 2 ;;
+    --length|--seed|--yellow|--blue|--dir)
+      [ $# -ge 2 ] || fail "$1 needs a value"
+      case "$1" in
+        --length) length="$2" ;;
+        --seed) seed=(--seed "$2") ;;
+        --yellow) yellow="$2" ;;
+        --blue) blue="$2" ;;
+        --dir) run_dir="$2" ;;
+      esac
+      shift 2 ;;
     --5v5) scenario=config/scenario-5v5.ini; shift ;;
     --fast) fast=(--fast); shift ;;
-    --seed)
-      [ $# -ge 2 ] || { echo "play.sh: --seed needs a number" >&2; exit 1; }
-      seed=(--seed "$2"); shift 2 ;;
     --exact) noise=(); shift ;;
     --help|-h) usage; exit 0 ;;
-    *) echo "play.sh: unknown option $1 (see --help)" >&2; exit 1 ;;
+    *) fail "unknown option $1 (see --help)" ;;
   esac
 done
-case "$length" in
-  ''|*[!0-9.]*) echo "play.sh: --length needs a number of seconds" >&2; exit 1 ;;
-esac
+if ! [[ "$length" =~ ^[0-9]+(\.[0-9]+)?$ ]] ||
+   ! awk -v l="$length" -v m="$max_length" 'BEGIN { exit !(l > 0 && l <= m) }'; then
+  fail "--length needs seconds greater than 0 and at most $max_length (got '$length')"
+fi
+if [ ${#seed[@]} -eq 0 ]; then
+  # A fresh seed, told to the user so that a good match can be played again.
+  seed=(--seed "$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')")
+elif ! [[ "${seed[1]}" =~ ^[0-9]{1,18}$ ]]; then
+  fail "--seed needs a whole number from 0 to 999999999999999999 (got '${seed[1]}')"
+fi
+if [ -n "$run_dir" ] && [ -e "$run_dir" ] && [ -n "$(ls -A "$run_dir" 2>/dev/null)" ]; then
+  fail "--dir $run_dir is not empty"
+fi
+# A program is a name built in the build folder or a path to an executable;
+# names stay plain so that they read well in summaries.
+check_program_syntax() {
+  local option="$1" program="$2"
+  case "$program" in
+    */*) [ -f "$program" ] && [ -x "$program" ] || fail "$option $program is not an executable file" ;;
+    agent|agent-b|agent-c) ;;
+    *) fail "$option: unknown program '$program' (agent, agent-b, agent-c or the path of an executable)" ;;
+  esac
+}
+check_program_syntax --yellow "$yellow"
+check_program_syntax --blue "$blue"
 
 build_dir="${SOCCER_BUILD_DIR:-}"
 if [ -z "$build_dir" ]; then
-  ./scripts/bootstrap.sh
+  ./scripts/bootstrap.sh play
   build_dir=build
 fi
-
-run_dir="runs/$(date +%Y%m%d-%H%M%S)"
-suffix=1
-while [ -e "$run_dir" ]; do run_dir="runs/$(date +%Y%m%d-%H%M%S)-$suffix"; suffix=$((suffix + 1)); done
-mkdir -p "$run_dir"
-run_dir="$(cd "$run_dir" && pwd)"
+program_path() {
+  case "$1" in
+    */*) echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" ;;
+    *) echo "$(cd "$build_dir" && pwd)/$1" ;;
+  esac
+}
 simserver="$(cd "$build_dir" && pwd)/simserver"
-agent="$(cd "$build_dir" && pwd)/agent"
-for program in "$simserver" "$agent"; do
-  [ -x "$program" ] || { echo "play.sh: $program is missing" >&2; exit 1; }
+yellow_path="$(program_path "$yellow")"
+blue_path="$(program_path "$blue")"
+for program in "$simserver" "$yellow_path" "$blue_path"; do
+  [ -x "$program" ] || fail "$program is missing (build it first)"
 done
+
+if [ -z "$run_dir" ]; then
+  run_dir="runs/$(date +%Y%m%d-%H%M%S)"
+  suffix=1
+  mkdir -p runs
+  # mkdir fails on a folder that exists, so two runs in the same second part ways.
+  while ! mkdir "$run_dir" 2>/dev/null; do run_dir="runs/$(date +%Y%m%d-%H%M%S)-$suffix"; suffix=$((suffix + 1)); done
+else
+  mkdir -p "$run_dir"
+fi
+run_dir="$(cd "$run_dir" && pwd)"
 
 pids=()
 server_pid=""
@@ -119,6 +172,7 @@ trap cleanup EXIT
 trap on_signal INT TERM
 
 "$simserver" --scenario "$scenario" --port 0 --length "$length" "${fast[@]}" "${seed[@]}" "${noise[@]}" \
+  --yellow-program "$yellow" --blue-program "$blue" --summary "$run_dir/summary.json" \
   --record "$run_dir/record.jsonl" > "$run_dir/summary.txt" 2> "$run_dir/server.log" &
 server_pid=$!
 
@@ -134,19 +188,32 @@ if [ -z "$port" ]; then
   cat "$run_dir/server.log" >&2
   exit 1
 fi
-echo "play.sh: server on port $port, run files in $run_dir"
+echo "play.sh: server on port $port, seed ${seed[1]} (play it again with --seed ${seed[1]}), run files in $run_dir"
 
 # One working directory per robot, its config.ini naming the server's port.
 "$simserver" --scenario "$scenario" --port "$port" --agent-configs "$run_dir" \
   --agent-template config/config.ini --velocidade config/velocidade.ini > "$run_dir/agents.txt"
 
 while read -r dir; do
+  case "$(basename "$dir")" in
+    *-yellow-*) agent="$yellow_path" ;;
+    *) agent="$blue_path" ;;
+  esac
   ( cd "$dir" && exec "$agent" > agent.out 2> agent.log ) &
   pids+=("$!")
   echo "$!" > "$dir/pid"
 done < "$run_dir/agents.txt"
 echo "play.sh: started ${#pids[@]} agents; the match is on (progress in $run_dir/server.log)"
 
+# In real time, one line on the terminal follows the clock, mode and score.
+if [ ${#fast[@]} -eq 0 ] && [ -t 1 ]; then
+  while kill -0 "$server_pid" 2>/dev/null; do
+    line="$(grep '^simserver: t=' "$run_dir/server.log" | tail -n 1 | sed 's/^simserver: //')" || true
+    [ -n "$line" ] && printf '\r%s ' "$line"
+    sleep 0.5
+  done
+  printf '\n'
+fi
 server_status=0
 wait "$server_pid" || server_status=$?
 server_pid=""

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/bootstrap.sh
+./scripts/bootstrap.sh all
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== tests (build/)"
