@@ -142,7 +142,7 @@ if [ -z "$resume" ]; then
       *) absolute+=("$p") ;;
     esac
   done
-  python3 scripts/tournament_report.py plan "$out" --seeds "$seeds" --scenario "$scenario" \
+  python3 -B scripts/tournament_report.py plan "$out" --seeds "$seeds" --scenario "$scenario" \
     --length "$length" -- "${absolute[@]}"
 else
   out="$(cd "$out" && pwd)"
@@ -179,7 +179,7 @@ stop_all() {
   [ -n "$parallel_pid" ] && kill -INT "$parallel_pid" 2>/dev/null || true
   [ -n "$parallel_pid" ] && wait "$parallel_pid" 2>/dev/null || true
   [ -n "$progress_pid" ] && kill "$progress_pid" 2>/dev/null || true
-  python3 scripts/tournament_report.py report "$out" || true
+  python3 -B scripts/tournament_report.py report "$out" || true
   echo "tournament.sh: finish it with: scripts/tournament.sh --resume $out" >&2
   exit 130
 }
@@ -222,7 +222,7 @@ if [ "$left" -gt 0 ]; then
 fi
 trap - INT TERM
 
-python3 scripts/tournament_report.py report "$out"
+python3 -B scripts/tournament_report.py report "$out"
 unfinished=$(while IFS=$'\t' read -r _ _ _ _ _ folder; do [ -f "$out/$folder/done" ] || echo "$folder"; done < "$out/matches.txt" | wc -l)
 if [ "$unfinished" -gt 0 ]; then
   echo "tournament.sh: $unfinished matches did not finish (see their play.log); run again with --resume $out" >&2

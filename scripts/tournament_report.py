@@ -96,7 +96,7 @@ def faults(summary, exits, team):
             why.append("robot %s never connected" % robot.get("id"))
     bad = [e for e in exits[team] if e != "0"]
     if bad:
-        why.append("agent exit " + ",".join(bad))
+        why.append("agent exit " + " ".join(bad))
     if not exits[team]:
         why.append("no agent exit status")
     return why

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "common/Properties.h"
 #include "sim/AgentConfigs.h"
 
@@ -103,44 +105,34 @@ std::string readFile(const std::string& path)
 
 bool parseRecordLine(const std::string& line, RecordStep& out)
 {
-    static const std::regex head(
-        "^\\{\"step\":(\\d+),\"time\":([-0-9.]+),\"mode\":\"([a-z ]+)\",\"score\":\\{\"yellow\":(\\d+),"
-        "\"blue\":(\\d+)\\}");
-    static const std::regex robot(
-        "\\{\"id\":(\\d+),\"team\":\"(\\w+)\",\"x\":([-0-9.]+),\"y\":([-0-9.]+),\"heading\":[-0-9.]+,"
-        "\"seen\":(true|false),\"cmd\":\\{\"type\":\"(\\w+)\"(?:,\"left\":([-0-9.e+]+),\"right\":([-0-9.e+]+))?");
-    static const std::regex kicks("\"kicks\":\\[([0-9,]*)\\]");
-    static const std::regex goal("\"goal\":\"(\\w+)\"");
-    std::smatch m;
-    if (!std::regex_search(line, m, head)) {
+    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || !j.contains("step")) {
         return false;
     }
-    out.step = std::stol(m[1]);
-    out.time = std::stod(m[2]);
-    out.mode = m[3];
-    out.yellow = std::stoi(m[4]);
-    out.blue = std::stoi(m[5]);
-    for (std::sregex_iterator it(line.begin(), line.end(), robot), end; it != end; ++it) {
-        const std::smatch& r = *it;
-        RecordRobot rr;
-        rr.id = std::stoi(r[1]);
-        rr.team = r[2];
-        rr.x = std::stod(r[3]);
-        rr.y = std::stod(r[4]);
-        rr.seen = r[5] == "true";
-        rr.cmd = r[6];
-        rr.left = r[7].matched ? std::stod(r[7]) : 0.0;
-        rr.right = r[8].matched ? std::stod(r[8]) : 0.0;
-        out.robots.push_back(rr);
-    }
-    if (!std::regex_search(line, m, kicks)) {
+    try {
+        out.step = j.at("step").get<long>();
+        out.time = j.at("time").get<double>();
+        out.mode = j.at("mode").get<std::string>();
+        out.yellow = j.at("score").at("yellow").get<int>();
+        out.blue = j.at("score").at("blue").get<int>();
+        for (const nlohmann::json& r : j.at("robots")) {
+            RecordRobot rr;
+            rr.id = r.at("id").get<int>();
+            rr.team = r.at("team").get<std::string>();
+            rr.x = r.at("x").get<double>();
+            rr.y = r.at("y").get<double>();
+            rr.seen = r.at("seen").get<bool>();
+            const nlohmann::json& cmd = r.at("cmd");
+            rr.cmd = cmd.at("type").get<std::string>();
+            rr.left = cmd.value("left", 0.0);
+            rr.right = cmd.value("right", 0.0);
+            out.robots.push_back(rr);
+        }
+        out.kicks = j.at("kicks").get<std::vector<int>>();
+        out.goal = j.value("goal", std::string());
+    } catch (const nlohmann::json::exception&) {
         return false;
     }
-    std::istringstream ids(m[1].str());
-    for (std::string id; std::getline(ids, id, ',');) {
-        out.kicks.push_back(std::stoi(id));
-    }
-    out.goal = std::regex_search(line, m, goal) ? m[1].str() : "";
     return !out.robots.empty();
 }
 
@@ -225,8 +217,10 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
     result.serverLog = readFile(result.dir + "/server.log");
     std::istringstream record(readFile(result.dir + "/record.jsonl"));
     for (std::string line; std::getline(record, line);) {
-        if (line.rfind("{\"type\":\"header\"", 0) == 0) {
-            continue;  // field and names for the replay page
+        const nlohmann::json head = nlohmann::json::parse(line, nullptr, false);
+        if (head.is_object() && head.value("type", std::string()) == "header") {
+            result.header = head;  // field, names, seed and programs for the replay page
+            continue;
         }
         RecordStep v;
         if (parseRecordLine(line, v)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 
 /// \brief What to run.
@@ -66,6 +67,8 @@ struct MatchResult {
     std::vector<int> agentStatus;
     std::string summary;
     std::string serverLog;
+    /// \brief The record's header line.
+    nlohmann::json header;
     std::vector<RecordStep> record;
     /// \brief Lines of the record that did not parse.
     int badRecordLines = 0;
