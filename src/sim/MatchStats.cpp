@@ -2,10 +2,14 @@
 
 #include <cstdio>
 
-void printSummary(std::ostream& out, const Scenario& scenario, const Referee& referee,
-                  const std::vector<RobotStats>& robots, const TrafficStats& traffic, bool interrupted)
+void printSummary(std::ostream& out, const MatchReport& report)
 {
-    char line[256];
+    const Scenario& scenario = report.scenario;
+    const Referee& referee = report.referee;
+    const std::vector<RobotStats>& robots = report.robots;
+    const TrafficStats& traffic = report.traffic;
+    const bool interrupted = report.interrupted;
+    char line[512];
     out << "=== simserver match summary ===\n";
     if (interrupted) {
         out << "match interrupted before the end\n";
@@ -21,15 +25,26 @@ void printSummary(std::ostream& out, const Scenario& scenario, const Referee& re
                       g.side == GoalFor::Yellow ? "yellow" : "blue");
         out << line;
     }
+    out << "free-ball restarts: " << referee.freeBalls().size() << "\n";
+    out << "seed: " << scenario.camera.seed << "\n";
+    for (const mrTeam team : {TEAM_YELLOW, TEAM_BLUE}) {
+        const PlayFigures f = report.play.team(team);
+        const std::string& program = team == TEAM_YELLOW ? report.yellowProgram : report.blueProgram;
+        std::snprintf(line, sizeof line, "%s (%s): kicks %ld, shots %ld, passes %ld, possession %.0f %%\n",
+                      teamName(team), program.c_str(), f.kicks, f.shots, f.passes,
+                      100.0 * report.play.possession(team));
+        out << line;
+    }
     out << "robots:\n";
     for (std::size_t i = 0; i < robots.size() && i < scenario.robots.size(); ++i) {
         const RobotSpec& robotSetup = scenario.robots[i];
         const RobotStats& s = robots[i];
         std::snprintf(line, sizeof line,
                       "  robot %d %s %s: admitted %s, connect reply %s, commands %ld, kick commands %ld, "
-                      "kicks %ld, no answer %ld, camera drop-outs %ld\n",
+                      "kicks %ld, shots %ld, passes %ld, no answer %ld, camera drop-outs %ld\n",
                       robotSetup.vtId, teamName(robotSetup.team), robotSetup.nickname.c_str(), s.admitted ? "yes" : "no",
-                      s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, s.noAnswer, s.dropouts);
+                      s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, report.play.robots()[i].shots,
+                      report.play.robots()[i].passes, s.noAnswer, s.dropouts);
         out << line;
     }
     std::snprintf(line, sizeof line,

@@ -3,83 +3,142 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sim/BodyShapes.h"
+
 namespace {
 
-// Steering commands: arrive within this distance, spin on the spot beyond
-// this bearing, and turn at this rate per radian of bearing on the way.
-constexpr double kGotoArrive = 20.0;
-constexpr double kGotoSpinLimit = 0.5;
-constexpr double kGotoTurnGain = 4.0;
-constexpr double kGotoSpinLevel = 60.0;
-constexpr double kGotoDriveLevel = 90.0;
 // Below this the ball counts as lying still (mm/s).
 constexpr double kBallRest = 1.0;
-// Contacts are resolved in a few passes so chains of robots settle.
-constexpr int kContactPasses = 3;
+// The engine's solver passes per step (its recommended values).
+constexpr int kVelocityIterations = 10;
+constexpr int kPositionIterations = 10;
 
-double dot(posicaoXY a, posicaoXY b)
+// What a fixture belongs to, kept in its user data.
+enum class Part : std::uintptr_t { Wall = 1, Robot = 2, Ball = 3 };
+
+Part partOf(b2Fixture* f)
 {
-    return a.x * b.x + a.y * b.y;
+    return static_cast<Part>(f->GetUserData().pointer);
 }
 
-double norm(posicaoXY a)
+b2FixtureDef fixtureOf(const b2Shape& shape, Part part, std::uint16_t category, std::uint16_t meets)
 {
-    return std::sqrt(dot(a, a));
+    b2FixtureDef def;
+    def.shape = &shape;
+    def.density = 1.0f;  // the masses are set on the bodies
+    def.userData.pointer = static_cast<std::uintptr_t>(part);
+    def.filter.categoryBits = category;
+    def.filter.maskBits = meets;
+    return def;
+}
+
+constexpr std::uint16_t kEverything = 0xFFFF;
+
+b2Vec2 unitsPerSecond(posicaoXY mmPerSecond)
+{
+    return {toUnits(mmPerSecond.x), toUnits(mmPerSecond.y)};
+}
+
+bool samePose(const RobotBody& a, const RobotBody& b)
+{
+    return a.pos.x == b.pos.x && a.pos.y == b.pos.y && a.heading == b.heading;
 }
 
 }  // namespace
 
-double wrapAngle(double a)
-{
-    if (!std::isfinite(a)) {
-        return 0.0;
-    }
-    a = std::fmod(a, kTwoPi);
-    if (a > kPi) {
-        a -= kTwoPi;
-    } else if (a < -kPi) {
-        a += kTwoPi;
-    }
-    return a;
-}
+/// Sets the restitution and friction of each touching pair from the scenario:
+/// the engine would otherwise mix the two fixtures' own values.
+class PhysicsContacts : public b2ContactListener {
+public:
+    explicit PhysicsContacts(const PhysicsSpec& p) : mPhys(p) {}
 
-posicaoXY bearingDirection(double bearing)
-{
-    return {std::sin(bearing), -std::cos(bearing)};
-}
-
-double bearingTo(posicaoXY from, posicaoXY to)
-{
-    const double dx = to.x - from.x;
-    const double dy = to.y - from.y;
-    if (dx == 0.0 && dy == 0.0) {
-        return 0.0;
+    void PreSolve(b2Contact* contact, const b2Manifold*) override
+    {
+        const Part a = partOf(contact->GetFixtureA());
+        const Part b = partOf(contact->GetFixtureB());
+        const bool ball = a == Part::Ball || b == Part::Ball;
+        const bool wall = a == Part::Wall || b == Part::Wall;
+        if (ball && wall) {
+            contact->SetRestitution(static_cast<float>(mPhys.wallRestitution));
+            contact->SetFriction(0.0f);
+        } else if (ball) {
+            contact->SetRestitution(static_cast<float>(mPhys.ballRobotRestitution));
+            contact->SetFriction(static_cast<float>(mPhys.ballRobotFriction));
+        } else {
+            contact->SetRestitution(static_cast<float>(mPhys.robotRestitution));
+            contact->SetFriction(static_cast<float>(mPhys.robotFriction));
+        }
     }
-    return std::atan2(dx, -dy);
-}
 
-double clampLevel(double level, const PhysicsSpec& physics)
-{
-    if (!std::isfinite(level)) {
-        return 0.0;
-    }
-    return std::clamp(level, -physics.maxLevel, physics.maxLevel);
-}
-
-double wheelSpeed(double level, const PhysicsSpec& physics)
-{
-    level = clampLevel(level, physics);
-    const double magnitude = std::fabs(level);
-    if (magnitude <= physics.deadBand) {
-        return 0.0;
-    }
-    const double speed = physics.wheelGain * (magnitude - physics.deadBand);
-    return level < 0 ? -speed : speed;
-}
+private:
+    const PhysicsSpec& mPhys;
+};
 
 Physics::Physics(const Scenario& scenario)
     : mField(scenario.field), mPhys(scenario.physics), mRobots(scenario.robots)
 {
+    build();
+}
+
+Physics::~Physics() = default;
+
+void Physics::build()
+{
+    mContacts = std::make_unique<PhysicsContacts>(mPhys);
+    mWorld = std::make_unique<b2World>(b2Vec2(0.0f, 0.0f));
+    mWorld->SetAllowSleeping(false);
+    mWorld->SetContactListener(mContacts.get());
+
+    b2BodyDef wallDef;
+    b2Body* walls = mWorld->CreateBody(&wallDef);
+    const b2ChainShape chain = fieldWalls(mField);
+    const b2FixtureDef wallFixture = fixtureOf(chain, Part::Wall, kWallCategory, kEverything);
+    walls->CreateFixture(&wallFixture);
+
+    const RobotOutline outline = robotOutline(mPhys);
+    const float robotSize = toUnits(mPhys.robotSize);
+    // The robot turns about its centre, between its wheels.
+    const b2MassData robotMass{static_cast<float>(mPhys.robotMass), b2Vec2(0.0f, 0.0f),
+                               static_cast<float>(mPhys.robotMass) * robotSize * robotSize / 6.0f};
+    for (std::size_t i = 0; i < mRobots.size(); ++i) {
+        b2BodyDef def;
+        def.type = b2_dynamicBody;
+        // Continuous collision between robots too: no robot sinks into another
+        // for the length of a sub-step when they meet at speed.
+        def.bullet = true;
+        def.userData.pointer = i;
+        def.position = bodyTransform(mRobots[i].kickoff, mRobots[i].kickoffHeading).p;
+        def.angle = static_cast<float>(engineAngle(mRobots[i].kickoffHeading));
+        b2Body* body = mWorld->CreateBody(&def);
+        for (const b2PolygonShape& part : outline.parts) {
+            const b2FixtureDef fixture = fixtureOf(part, Part::Robot, kRobotCategory, kEverything);
+            body->CreateFixture(&fixture);
+        }
+        const b2FixtureDef filling =
+            fixtureOf(outline.mouth, Part::Robot, kMouthCategory, kEverything & ~kBallCategory);
+        body->CreateFixture(&filling);
+        body->SetMassData(&robotMass);
+        mRobotBodies.push_back(body);
+    }
+
+    b2BodyDef ballDef;
+    ballDef.type = b2_dynamicBody;
+    ballDef.bullet = true;  // continuous collision against robots too, at any speed
+    // Free rolling keeps ballKeep of the velocity per time step: the engine
+    // divides the velocity by (1 + h * damping) each sub-step of length h.
+    const double h = mPhys.timeStep / mPhys.subSteps;
+    const double perSubStep = std::pow(mPhys.ballKeep, 1.0 / mPhys.subSteps);
+    ballDef.linearDamping = static_cast<float>((1.0 / perSubStep - 1.0) / h);
+    ballDef.angularDamping = ballDef.linearDamping;
+    mBallBody = mWorld->CreateBody(&ballDef);
+    const b2CircleShape circle = ballShape(mPhys);
+    const b2FixtureDef ballFixture =
+        fixtureOf(circle, Part::Ball, kBallCategory, kEverything & ~kMouthCategory);
+    mBallBody->CreateFixture(&ballFixture);
+    const float r = circle.m_radius;
+    const b2MassData ballMass{static_cast<float>(mPhys.ballMass), b2Vec2(0.0f, 0.0f),
+                              0.4f * static_cast<float>(mPhys.ballMass) * r * r};
+    mBallBody->SetMassData(&ballMass);
 }
 
 void Physics::command(RobotBody& robot, const RobotCommand& cmd) const
@@ -87,6 +146,10 @@ void Physics::command(RobotBody& robot, const RobotCommand& cmd) const
     robot.cmd = cmd;
     robot.cmd.left = clampLevel(cmd.left, mPhys);
     robot.cmd.right = clampLevel(cmd.right, mPhys);
+    if (!std::isfinite(robot.cmd.kickAngleDeg) || !std::isfinite(robot.cmd.kickForce)) {
+        robot.cmd.kickAngleDeg = 0.0;
+        robot.cmd.kickForce = 0.0;
+    }
     robot.kickPending = cmd.kind == RobotCommand::Kind::Kick;
     if (cmd.kind == RobotCommand::Kind::Goto) {
         const posicaoXY dir = bearingDirection(robot.heading + degToRad(cmd.gotoAngleDeg));
@@ -96,6 +159,11 @@ void Physics::command(RobotBody& robot, const RobotCommand& cmd) const
 }
 
 void Physics::placeForKickoff(std::vector<RobotBody>& robots, BallBody& ball) const
+{
+    placeForFreeBall(robots, ball, {0.0, 0.0});
+}
+
+void Physics::placeForFreeBall(std::vector<RobotBody>& robots, BallBody& ball, posicaoXY spot) const
 {
     robots.resize(mRobots.size());
     for (std::size_t i = 0; i < robots.size(); ++i) {
@@ -108,95 +176,87 @@ void Physics::placeForKickoff(std::vector<RobotBody>& robots, BallBody& ball) co
         r.cmd = RobotCommand{};
     }
     ball = BallBody{};
+    ball.pos = spot;
 }
 
-void Physics::wheelSpeeds(const RobotBody& robot, double& left, double& right) const
+void Physics::syncIn(std::vector<RobotBody>& robots, BallBody& ball)
 {
-    left = right = 0.0;
-    switch (robot.cmd.kind) {
-    case RobotCommand::Kind::Wheels:
-        left = wheelSpeed(robot.cmd.left, mPhys);
-        right = wheelSpeed(robot.cmd.right, mPhys);
-        break;
-    case RobotCommand::Kind::Goto: {
-        const double d = norm({robot.gotoTarget.x - robot.pos.x, robot.gotoTarget.y - robot.pos.y});
-        if (d < kGotoArrive) {
-            break;
+    robots.resize(mRobotBodies.size());
+    const bool all = !mSyncedOnce;
+    mSynced.resize(robots.size());
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        if (all || !samePose(robots[i], mSynced[i])) {
+            b2Body* body = mRobotBodies[i];
+            const b2Transform t = bodyTransform(robots[i].pos, robots[i].heading);
+            body->SetTransform(t.p, static_cast<float>(engineAngle(robots[i].heading)));
+            body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+            body->SetAngularVelocity(0.0f);
         }
-        const double rel = wrapAngle(bearingTo(robot.pos, robot.gotoTarget) - robot.heading);
-        const double halfBase = mPhys.wheelBase / 2.0;
-        if (std::fabs(rel) > kGotoSpinLimit) {
-            const double s = wheelSpeed(kGotoSpinLevel, mPhys);
-            left = rel > 0 ? s : -s;
-            right = -left;
-        } else {
-            const double forward = wheelSpeed(kGotoDriveLevel, mPhys);
-            const double turn = kGotoTurnGain * rel * halfBase;
-            left = forward + turn;
-            right = forward - turn;
-        }
-        break;
     }
-    case RobotCommand::Kind::Kick:  // a kick stops the wheels
-    case RobotCommand::Kind::None:
-        break;
+    if (all || ball.pos.x != mSyncedBall.pos.x || ball.pos.y != mSyncedBall.pos.y ||
+        ball.vel.x != mSyncedBall.vel.x || ball.vel.y != mSyncedBall.vel.y) {
+        mBallBody->SetTransform(unitsPerSecond(ball.pos), 0.0f);
+        mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
+        mBallBody->SetAngularVelocity(0.0f);
     }
+    mSyncedOnce = true;
 }
 
-void Physics::driveRobot(RobotBody& robot) const
+void Physics::syncOut(std::vector<RobotBody>& robots, BallBody& ball)
+{
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        b2Body* body = mRobotBodies[i];
+        const b2Vec2 p = body->GetPosition();
+        float angle = body->GetAngle();
+        if (std::fabs(angle) > 2.0f * b2_pi) {
+            // Kept small, so that a long spin does not eat the angle's precision.
+            angle = static_cast<float>(wrapAngle(angle));
+            body->SetTransform(p, angle);
+        }
+        RobotBody& r = robots[i];
+        r.pos = {toMm(p.x), toMm(p.y)};
+        r.heading = wrapAngle(static_cast<double>(angle) + kPi / 2.0);
+        const b2Vec2 v = body->GetLinearVelocity();
+        r.speed = toMm(b2Dot(v, body->GetWorldVector(b2Vec2(1.0f, 0.0f))));
+        mSynced[i] = r;
+    }
+    const b2Vec2 v = mBallBody->GetLinearVelocity();
+    if (toMm(v.Length()) < kBallRest) {
+        mBallBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+        mBallBody->SetAngularVelocity(0.0f);
+    }
+    const b2Vec2 p = mBallBody->GetPosition();
+    const b2Vec2 rest = mBallBody->GetLinearVelocity();
+    ball.pos = {toMm(p.x), toMm(p.y)};
+    ball.vel = {toMm(rest.x), toMm(rest.y)};
+    mSyncedBall = ball;
+}
+
+void Physics::drive(const RobotBody& robot, b2Body& body, float h) const
 {
     double left = 0.0;
     double right = 0.0;
-    wheelSpeeds(robot, left, right);
-    const double dt = mPhys.timeStep;
-    const double forward = (left + right) / 2.0;
-    const double turnRate = (left - right) / mPhys.wheelBase;
-    // Midpoint rule: drive along the mean heading of the step.
-    const posicaoXY dir = bearingDirection(robot.heading + turnRate * dt / 2.0);
-    robot.pos.x += forward * dt * dir.x;
-    robot.pos.y += forward * dt * dir.y;
-    robot.heading = wrapAngle(robot.heading + turnRate * dt);
-    robot.speed = forward;
-}
-
-void Physics::separateRobots(std::vector<RobotBody>& robots) const
-{
-    const double minDist = 2.0 * mPhys.robotRadius;
-    for (std::size_t i = 0; i < robots.size(); ++i) {
-        for (std::size_t j = i + 1; j < robots.size(); ++j) {
-            posicaoXY d{robots[j].pos.x - robots[i].pos.x, robots[j].pos.y - robots[i].pos.y};
-            double dist = norm(d);
-            if (dist >= minDist) {
-                continue;
-            }
-            if (dist < 1e-9) {
-                // Exactly on top of each other: part them along x, deterministically.
-                d = {1.0, 0.0};
-                dist = 0.0;
-            } else {
-                d = {d.x / dist, d.y / dist};
-            }
-            const double push = (minDist - dist) / 2.0;
-            robots[i].pos.x -= push * d.x;
-            robots[i].pos.y -= push * d.y;
-            robots[j].pos.x += push * d.x;
-            robots[j].pos.y += push * d.y;
-        }
-    }
-}
-
-void Physics::keepRobotInside(RobotBody& robot) const
-{
-    const double r = mPhys.robotRadius;
-    const double hl = mField.length / 2.0 - r;
-    const double hw = mField.width / 2.0 - r;
-    robot.pos.x = std::clamp(robot.pos.x, -hl, hl);
-    robot.pos.y = std::clamp(robot.pos.y, -hw, hw);
+    wheelTargets(robot, mPhys, left, right);
+    const float forward = toUnits((left + right) / 2.0);
+    const float turn = static_cast<float>((left - right) / mPhys.wheelBase);
+    // Like a motor: the impulse that reaches the wheels' speeds, as far as
+    // the motors' force allows; the wheels' grip stops sideways sliding.
+    const b2Vec2 ahead = body.GetWorldVector(b2Vec2(1.0f, 0.0f));
+    const b2Vec2 side = body.GetWorldVector(b2Vec2(0.0f, 1.0f));
+    const b2Vec2 v = body.GetLinearVelocity();
+    const float maxPush = toUnits(mPhys.motorAccel) * h;
+    const float maxGrip = toUnits(mPhys.gripAccel) * h;
+    const float push = b2Clamp(forward - b2Dot(v, ahead), -maxPush, maxPush);
+    const float grip = b2Clamp(-b2Dot(v, side), -maxGrip, maxGrip);
+    body.ApplyLinearImpulseToCenter(body.GetMass() * (push * ahead + grip * side), true);
+    const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
+    const float spin = b2Clamp(turn - body.GetAngularVelocity(), -maxSpin, maxSpin);
+    body.ApplyAngularImpulse(body.GetInertia() * spin, true);
 }
 
 bool Physics::canKick(const RobotBody& robot, const BallBody& ball) const
 {
-    const double d = norm({ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y});
+    const double d = std::hypot(ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y);
     if (d > mPhys.kickReach) {
         return false;
     }
@@ -214,138 +274,69 @@ bool Physics::tryKick(RobotBody& robot, BallBody& ball) const
     const double speed = std::min(force * mPhys.kickSpeedPerForce, mPhys.kickMaxSpeed);
     const posicaoXY dir = bearingDirection(robot.heading + degToRad(robot.cmd.kickAngleDeg));
     ball.vel = {speed * dir.x, speed * dir.y};
+    mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
+    mBallBody->SetAngularVelocity(0.0f);
     return true;
 }
 
-void Physics::pushBall(const RobotBody& robot, BallBody& ball) const
+GoalFor Physics::goalAt(posicaoXY ball) const
 {
-    const posicaoXY fwd = bearingDirection(robot.heading);
-    const posicaoXY right = bearingDirection(robot.heading + kPi / 2);
-    const posicaoXY d{ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y};
-    const double f = dot(d, fwd);
-    const double l = dot(d, right);
-    const double front = mPhys.robotRadius + mPhys.ballRadius;
-    posicaoXY to = ball.pos;
-    if (f > 0.0 && std::fabs(l) <= mPhys.mouthHalfWidth) {
-        // The V-shaped mouth: its walls run from the apex, mouthDepth ahead of the
-        // centre, to the front of the robot at +-mouthHalfWidth. A ball pressed
-        // against a wall is pushed off it, forwards and towards the middle.
-        const double slope = (front - mPhys.mouthDepth) / mPhys.mouthHalfWidth;
-        const double allowed = mPhys.mouthDepth + slope * std::fabs(l);
-        if (f >= allowed) {
-            return;
-        }
-        const double depth = (allowed - f) / (1.0 + slope * slope);
-        double nf = f + depth;
-        double nl = l - (l > 0 ? 1.0 : -1.0) * slope * depth;
-        if (l == 0.0 || (nl > 0) != (l > 0)) {
-            nl = 0.0;  // never past the middle: the ball sits in the apex
-            nf = std::max(f, mPhys.mouthDepth);
-        }
-        to = {robot.pos.x + nf * fwd.x + nl * right.x, robot.pos.y + nf * fwd.y + nl * right.y};
-    } else {
-        const double dist = norm(d);
-        if (dist >= front) {
-            return;
-        }
-        const posicaoXY n = dist < 1e-9 ? fwd : posicaoXY{d.x / dist, d.y / dist};
-        to = {robot.pos.x + n.x * front, robot.pos.y + n.y * front};
+    if (std::fabs(ball.y) >= mField.goalWidth / 2.0) {
+        return GoalFor::None;
     }
-    const posicaoXY moved{to.x - ball.pos.x, to.y - ball.pos.y};
-    const double len = norm(moved);
-    ball.pos = to;
-    if (len < 1e-12) {
-        return;
-    }
-    // A ball running into the robot bounces off it as off a wall, and it
-    // moves off at least as fast as the robot presses into it.
-    const posicaoXY n{moved.x / len, moved.y / len};
-    const double pressing = robot.speed * dot(fwd, n);
-    const double along = dot(ball.vel, n);
-    if (along < pressing) {
-        // Only the ball's own run-in bounces; a pushed ball rides along (dribbling).
-        const double change = pressing - along + mPhys.wallRestitution * std::max(0.0, -along);
-        ball.vel.x += change * n.x;
-        ball.vel.y += change * n.y;
-    }
-}
-
-GoalFor Physics::checkGoal(posicaoXY from, const BallBody& ball) const
-{
-    const double line = mField.length / 2.0;
-    const double mouth = mField.goalWidth / 2.0;
-    const auto crossesAt = [&](double x) {
-        const double t = (x - from.x) / (ball.pos.x - from.x);
-        return from.y + t * (ball.pos.y - from.y);
-    };
-    if (ball.pos.x > line && from.x <= line && std::fabs(crossesAt(line)) < mouth) {
+    if (ball.x > mField.length / 2.0) {
         return GoalFor::Yellow;  // yellow attacks +x
     }
-    if (ball.pos.x < -line && from.x >= -line && std::fabs(crossesAt(-line)) < mouth) {
+    if (ball.x < -mField.length / 2.0) {
         return GoalFor::Blue;
     }
     return GoalFor::None;
 }
 
-void Physics::bounceBall(BallBody& ball) const
+void Physics::noteTouches(StepEvents& events) const
 {
-    const double r = mPhys.ballRadius;
-    const double e = mPhys.wallRestitution;
-    const double hl = mField.length / 2.0 - r;
-    const double hw = mField.width / 2.0 - r;
-    const double mouth = mField.goalWidth / 2.0;
-    if (ball.pos.y < -hw) {
-        ball.pos.y = -hw;
-        ball.vel.y = std::fabs(ball.vel.y) * e;
-    } else if (ball.pos.y > hw) {
-        ball.pos.y = hw;
-        ball.vel.y = -std::fabs(ball.vel.y) * e;
-    }
-    // The end walls stop outside the goal mouths only.
-    if (std::fabs(ball.pos.y) >= mouth) {
-        if (ball.pos.x < -hl) {
-            ball.pos.x = -hl;
-            ball.vel.x = std::fabs(ball.vel.x) * e;
-        } else if (ball.pos.x > hl) {
-            ball.pos.x = hl;
-            ball.vel.x = -std::fabs(ball.vel.x) * e;
+    for (const b2ContactEdge* e = mBallBody->GetContactList(); e != nullptr; e = e->next) {
+        if (!e->contact->IsTouching() || e->other->GetType() != b2_dynamicBody) {
+            continue;
         }
-    } else {
-        // Inside a mouth the ball may roll into the goal pocket, never beyond it.
-        const double back = mField.length / 2.0 + mField.goalDepth - r;
-        ball.pos.x = std::clamp(ball.pos.x, -back, back);
+        const int robot = static_cast<int>(e->other->GetUserData().pointer);
+        if (std::find(events.touchers.begin(), events.touchers.end(), robot) == events.touchers.end()) {
+            events.touchers.push_back(robot);
+        }
     }
 }
 
-void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events) const
+void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events)
 {
     events.clear();
-    for (RobotBody& r : robots) {
-        driveRobot(r);
-    }
-    for (int pass = 0; pass < kContactPasses; ++pass) {
-        separateRobots(robots);
-        for (RobotBody& r : robots) {
-            keepRobotInside(r);
-        }
-    }
+    syncIn(robots, ball);
     for (std::size_t i = 0; i < robots.size(); ++i) {
         if (robots[i].kickPending && tryKick(robots[i], ball)) {
             events.kickers.push_back(static_cast<int>(i));
         }
     }
-    const posicaoXY from = ball.pos;
-    const double dt = mPhys.timeStep;
-    ball.pos.x += ball.vel.x * dt;
-    ball.pos.y += ball.vel.y * dt;
-    for (const RobotBody& r : robots) {
-        pushBall(r, ball);
+    const float h = static_cast<float>(mPhys.timeStep / mPhys.subSteps);
+    for (int s = 0; s < mPhys.subSteps; ++s) {
+        for (std::size_t i = 0; i < robots.size(); ++i) {
+            drive(robots[i], *mRobotBodies[i], h);
+        }
+        mWorld->Step(h, kVelocityIterations, kPositionIterations);
+        noteTouches(events);
+        const b2Vec2 p = mBallBody->GetPosition();
+        events.goal = goalAt({toMm(p.x), toMm(p.y)});
+        if (events.goal != GoalFor::None) {
+            break;
+        }
     }
-    events.goal = checkGoal(from, ball);
-    bounceBall(ball);
-    ball.vel.x *= mPhys.ballKeep;
-    ball.vel.y *= mPhys.ballKeep;
-    if (norm(ball.vel) < kBallRest) {
-        ball.vel = {0.0, 0.0};
+    syncOut(robots, ball);
+    events.ballOut = events.goal == GoalFor::None && !insideWalls(ball.pos);
+}
+
+bool Physics::insideWalls(posicaoXY ball) const
+{
+    const double l = mField.length / 2.0;
+    if (std::fabs(ball.y) > mField.width / 2.0 || std::fabs(ball.x) > l + mField.goalDepth) {
+        return false;
     }
+    return std::fabs(ball.x) <= l || std::fabs(ball.y) < mField.goalWidth / 2.0;
 }

@@ -1,10 +1,15 @@
 #pragma once
-// The simulated bodies and one time step of their motion: differential-drive
-// robots with a motor dead band, a rolling ball that slows down and bounces
-// off the walls, kicks, contacts and goals. Everything is in the physical
-// frame (mm, mm/s, radians); a heading is a field bearing: direction
-// (sin h, -cos h), so a left wheel faster than the right increases it.
+// The simulated bodies and one time step of their motion on a rigid-body
+// engine: differential-drive robots with a motor dead band and a kicker
+// mouth, a rolling ball that slows down and bounces off walls, posts and
+// robots, kicks and goals. The plain structs below are the bodies' poses as
+// the rest of the server sees them (physical frame: mm, mm/s, radians; a
+// heading is a field bearing: direction (sin h, -cos h), so a left wheel
+// faster than the right increases it); the engine's world lives inside
+// Physics, which reads a pose that was changed from outside (a kick-off
+// placement, a test) as a move of that body.
 
+#include <memory>
 #include <vector>
 
 #include "geometry/BasicUtils.h"
@@ -29,7 +34,7 @@ struct RobotCommand {
 struct RobotBody {
     posicaoXY pos{0.0, 0.0};
     double heading = 0.0;
-    /// \brief Forward speed of the last step (mm/s), for pushing the ball.
+    /// \brief Forward speed at the end of the last step (mm/s).
     double speed = 0.0;
     RobotCommand cmd;
     /// \brief A kick command waits to be tried at the next step (once).
@@ -51,12 +56,18 @@ enum class GoalFor { None, Yellow, Blue };
 struct StepEvents {
     /// \brief Indices of the robots whose kick went off.
     std::vector<int> kickers;
+    /// \brief Indices of the robots whose body touched the ball during the step, each once.
+    std::vector<int> touchers;
     GoalFor goal = GoalFor::None;
+    /// \brief The ball ended the step outside the walls (squeezed through; never expected).
+    bool ballOut = false;
 
     void clear()
     {
         kickers.clear();
+        touchers.clear();
         goal = GoalFor::None;
+        ballOut = false;
     }
 };
 
@@ -70,33 +81,56 @@ double bearingTo(posicaoXY from, posicaoXY to);
 double wheelSpeed(double level, const PhysicsSpec& physics);
 /// \brief `level` clamped to the motors' range (a non-finite level stops the wheel).
 double clampLevel(double level, const PhysicsSpec& physics);
+/// \brief Ground speeds (mm/s) the robot's command asks of its wheels now: its wheel
+/// levels, the steering law towards a goto target, or stopped (kick, none).
+void wheelTargets(const RobotBody& robot, const PhysicsSpec& physics, double& left, double& right);
+
+class b2Body;
+class b2World;
+class PhysicsContacts;
 
 /// \brief Moves robots and ball by one time step.
 class Physics {
 public:
     explicit Physics(const Scenario& scenario);
+    ~Physics();
+    Physics(const Physics&) = delete;
+    Physics& operator=(const Physics&) = delete;
 
     /// \brief Gives `robot` a new command (a kick is tried once, at the next step).
     void command(RobotBody& robot, const RobotCommand& cmd) const;
     /// \brief Puts every robot on its kick-off pose, stopped, and the ball still on the centre.
     void placeForKickoff(std::vector<RobotBody>& robots, BallBody& ball) const;
-    /// \brief One step: robots drive, kicks go off, the ball rolls, contacts and goals.
-    void step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events) const;
+    /// \brief As for a kick-off, but the ball lies still on `spot`.
+    void placeForFreeBall(std::vector<RobotBody>& robots, BallBody& ball, posicaoXY spot) const;
+    /// \brief One step: kicks go off, then the engine moves everything in sub-steps with
+    /// the wheels driving; stops early when the ball's centre enters a goal pocket.
+    void step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events);
 
     /// \brief The kick rule: would `robot` reach `ball` with a kick now?
     bool canKick(const RobotBody& robot, const BallBody& ball) const;
+    /// \brief Which goal the ball's centre lies in, if any.
+    GoalFor goalAt(posicaoXY ball) const;
+    /// \brief Whether a point lies inside the walls (the field or a goal pocket).
+    bool insideWalls(posicaoXY ball) const;
 
 private:
-    void wheelSpeeds(const RobotBody& robot, double& left, double& right) const;
-    void driveRobot(RobotBody& robot) const;
-    void separateRobots(std::vector<RobotBody>& robots) const;
-    void keepRobotInside(RobotBody& robot) const;
+    void build();
+    void syncIn(std::vector<RobotBody>& robots, BallBody& ball);
+    void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
+    void drive(const RobotBody& robot, b2Body& body, float h) const;
     bool tryKick(RobotBody& robot, BallBody& ball) const;
-    void pushBall(const RobotBody& robot, BallBody& ball) const;
-    GoalFor checkGoal(posicaoXY from, const BallBody& ball) const;
-    void bounceBall(BallBody& ball) const;
+    void noteTouches(StepEvents& events) const;
 
     FieldSpec mField;
     PhysicsSpec mPhys;
     std::vector<RobotSpec> mRobots;
+    std::unique_ptr<PhysicsContacts> mContacts;
+    std::unique_ptr<b2World> mWorld;
+    std::vector<b2Body*> mRobotBodies;
+    b2Body* mBallBody = nullptr;
+    /// \brief The poses as last written to the structs, to notice moves from outside.
+    std::vector<RobotBody> mSynced;
+    BallBody mSyncedBall;
+    bool mSyncedOnce = false;
 };

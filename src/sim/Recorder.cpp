@@ -8,9 +8,6 @@
 
 namespace {
 
-// Robots are square; the physics treats them as discs of this radius.
-constexpr double kRobotSideOverRadius = 2.0;
-
 void appendf(std::string& out, const char* fmt, double value)
 {
     char buf[64];
@@ -125,11 +122,18 @@ void Recorder::writeHeader(const Scenario& scenario)
     l += ",\"smallAreaDepth\":";
     appendf(l, "%.6g", depthOfFlag(f, "top_right_small_area"));
     l += "},\"robotSize\":";
-    appendf(l, "%.6g", kRobotSideOverRadius * scenario.physics.robotRadius);
+    appendf(l, "%.6g", scenario.physics.robotSize);
     l += ",\"ballRadius\":";
     appendf(l, "%.6g", scenario.physics.ballRadius);
     l += ",\"timeStep\":";
     appendf(l, "%.6g", scenario.physics.timeStep);
+    l += ",\"seed\":";
+    l += std::to_string(scenario.camera.seed);
+    l += ",\"programs\":{\"yellow\":";
+    appendString(l, mYellowProgram);
+    l += ",\"blue\":";
+    appendString(l, mBlueProgram);
+    l += '}';
     l += ",\"robots\":[";
     for (std::size_t i = 0; i < scenario.robots.size(); ++i) {
         const RobotSpec& r = scenario.robots[i];
@@ -151,15 +155,18 @@ void Recorder::writeHeader(const Scenario& scenario)
 
 void Recorder::writeLine()
 {
-    if (std::fwrite(mLine.data(), 1, mLine.size(), mFile) != mLine.size()) {
+    if (mFile != nullptr && std::fwrite(mLine.data(), 1, mLine.size(), mFile) != mLine.size()) {
         mFailed = true;
+    }
+    if (mSink) {
+        mSink(mLine);
     }
 }
 
 void Recorder::record(const Scenario& scenario, const Referee& referee, const std::vector<RobotBody>& robots,
                       const std::vector<char>& seen, const BallBody& ball, const StepEvents& events)
 {
-    if (mFile == nullptr) {
+    if (mFile == nullptr && !mSink) {
         return;
     }
     if (!mHeaderWritten) {
@@ -217,6 +224,16 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += '"';
     }
     l += "}\n";
+    writeLine();
+}
+
+void Recorder::writeSummary(const std::string& summary)
+{
+    if ((mFile == nullptr && !mSink) || !mHeaderWritten) {
+        return;
+    }
+    mLine = summary;
+    mLine += '\n';
     writeLine();
 }
 

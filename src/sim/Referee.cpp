@@ -37,7 +37,9 @@ Referee::Referee(const RulesSpec& rules, double timeStep)
       mLengthSteps(std::max(1L, toSteps(rules.matchLength, timeStep))),
       mPauseSteps(toSteps(rules.kickoffPause, timeStep)),
       mWarnSteps(toSteps(rules.warnEnding, timeStep)),
-      mTimeOverSteps(std::max(1L, toSteps(rules.timeOverLength, timeStep)))
+      mTimeOverSteps(std::max(1L, toSteps(rules.timeOverLength, timeStep))),
+      mStallSteps(std::max(1L, toSteps(rules.stallTime, timeStep))),
+      mStallDistance(rules.stallDistance)
 {
 }
 
@@ -55,6 +57,25 @@ void Referee::scored(GoalFor side)
     mGoals.push_back({time(), side});
     mMode = PlayMode::BeforeKickOff;
     mModeSteps = 0;
+    mStillSteps = -1;
+}
+
+bool Referee::ballStalled(posicaoXY ball)
+{
+    if (mStillSteps < 0 || std::hypot(ball.x - mStillAt.x, ball.y - mStillAt.y) > mStallDistance) {
+        mStillAt = ball;
+        mStillSteps = 0;
+        return false;
+    }
+    return ++mStillSteps >= mStallSteps;
+}
+
+void Referee::freeBall()
+{
+    mFreeBalls.push_back(time());
+    mMode = PlayMode::BeforeKickOff;
+    mModeSteps = 0;
+    mStillSteps = -1;
 }
 
 void Referee::tick()

@@ -1,7 +1,8 @@
 #pragma once
 // The match clock and the play modes: a kick-off pause, play, a warning
-// before the end, and "time over" until the server stops. Time is counted in
-// whole steps so that long matches do not drift.
+// before the end, and "time over" until the server stops; goals, and free
+// balls when the ball has lain still too long. Time is counted in whole steps
+// so that long matches do not drift.
 
 #include <vector>
 
@@ -39,9 +40,16 @@ public:
     int yellow() const { return mYellow; }
     int blue() const { return mBlue; }
     const std::vector<GoalRecord>& goals() const { return mGoals; }
+    /// \brief Game times of the free-ball restarts.
+    const std::vector<double>& freeBalls() const { return mFreeBalls; }
 
     /// \brief Counts a goal and starts a kick-off pause.
     void scored(GoalFor side);
+    /// \brief Watches the ball after a play step: true when it has stayed within the
+    /// stall distance of one place for the stall time of play.
+    bool ballStalled(posicaoXY ball);
+    /// \brief Counts a free-ball restart and starts a kick-off pause.
+    void freeBall();
     /// \brief Moves the clock on by one step and changes mode when it is due.
     void tick();
 
@@ -61,4 +69,10 @@ private:
     int mYellow = 0;
     int mBlue = 0;
     std::vector<GoalRecord> mGoals;
+    std::vector<double> mFreeBalls;
+    long mStallSteps;
+    double mStallDistance;
+    /// \brief Where the ball was when it last moved on, and play steps since.
+    posicaoXY mStillAt{0.0, 0.0};
+    long mStillSteps = -1;
 };

@@ -10,11 +10,15 @@
 #include <sstream>
 
 #include "common/Properties.h"
+#include "sim/BodyShapes.h"
 
 namespace {
 
 constexpr std::size_t kMaxNicknameLength = 32;
 constexpr int kMaxRobots = 64;
+constexpr int kMaxSubSteps = 200;
+// The prongs of the kicker mouth may taper to a tip this wide, no less (mm).
+constexpr double kMinProngTip = 0.5;
 const char* const kRobotPrefix = "ROBOT_";
 const char* const kBlackoutPrefix = "BLACKOUT_";
 
@@ -211,12 +215,24 @@ Scenario loadScenario(const std::string& fileName)
         {"WHEEL_GAIN", &s.physics.wheelGain},
         {"WHEEL_MAX_LEVEL", &s.physics.maxLevel},
         {"WHEEL_BASE", &s.physics.wheelBase},
-        {"ROBOT_RADIUS", &s.physics.robotRadius},
+        {"ROBOT_SIZE", &s.physics.robotSize},
         {"BALL_RADIUS", &s.physics.ballRadius},
         {"MOUTH_DEPTH", &s.physics.mouthDepth},
         {"MOUTH_HALF_WIDTH", &s.physics.mouthHalfWidth},
+        {"ROBOT_MASS", &s.physics.robotMass},
+        {"BALL_MASS", &s.physics.ballMass},
+        {"MOTOR_ACCEL", &s.physics.motorAccel},
+        {"GRIP_ACCEL", &s.physics.gripAccel},
         {"BALL_KEEP", &s.physics.ballKeep},
         {"WALL_RESTITUTION", &s.physics.wallRestitution},
+        {"BALL_ROBOT_RESTITUTION", &s.physics.ballRobotRestitution},
+        {"BALL_ROBOT_FRICTION", &s.physics.ballRobotFriction},
+        {"ROBOT_RESTITUTION", &s.physics.robotRestitution},
+        {"ROBOT_FRICTION", &s.physics.robotFriction},
+        {"STALL_TIME", &s.rules.stallTime},
+        {"STALL_DISTANCE", &s.rules.stallDistance},
+        {"FREE_BALL_X", &s.rules.freeBallX},
+        {"FREE_BALL_Y", &s.rules.freeBallY},
         {"KICK_REACH", &s.physics.kickReach},
         {"KICK_HALF_ANGLE", &s.physics.kickHalfAngleDeg},
         {"KICK_SPEED_PER_FORCE", &s.physics.kickSpeedPerForce},
@@ -237,6 +253,18 @@ Scenario loadScenario(const std::string& fileName)
             if (!parseDouble(value, *it->second)) {
                 throw ScenarioError(where + ": not a number: '" + value + "'");
             }
+        } else if (key == "ROBOT_RADIUS") {
+            // Older files give half the side of the (square) robot.
+            if (!parseDouble(value, s.physics.robotSize)) {
+                throw ScenarioError(where + ": not a number: '" + value + "'");
+            }
+            s.physics.robotSize *= 2.0;
+        } else if (key == "SUB_STEPS") {
+            long long n = 0;
+            if (!parseInt(value, 1, kMaxSubSteps, n)) {
+                throw ScenarioError(where + ": must be a whole number from 1 to " + std::to_string(kMaxSubSteps));
+            }
+            s.physics.subSteps = static_cast<int>(n);
         } else if (key == "SEED") {
             long long seed = 0;
             if (!parseInt(value, 0, LLONG_MAX, seed)) {
@@ -282,20 +310,33 @@ void validateScenario(const Scenario& s)
     require(p.timeStep >= 0.001 && p.timeStep <= 1.0, "TIME_STEP must be from 0.001 to 1 s");
     require(p.deadBand >= 0 && p.maxLevel > p.deadBand, "WHEEL_MAX_LEVEL must exceed WHEEL_DEAD_BAND >= 0");
     require(p.wheelGain > 0 && p.wheelBase > 0, "WHEEL_GAIN and WHEEL_BASE must be positive");
-    require(p.robotRadius > 0 && p.ballRadius > 0, "ROBOT_RADIUS and BALL_RADIUS must be positive");
-    require(p.robotRadius * 4 < f.width && p.robotRadius * 4 < f.length, "robots must fit the field");
-    require(p.mouthDepth >= 0 && p.mouthDepth <= p.robotRadius + p.ballRadius,
-            "MOUTH_DEPTH must be from 0 to ROBOT_RADIUS + BALL_RADIUS");
-    require(p.mouthHalfWidth > 0 && p.mouthHalfWidth <= p.robotRadius + p.ballRadius,
-            "MOUTH_HALF_WIDTH must be from 0 to ROBOT_RADIUS + BALL_RADIUS");
-    require(p.ballKeep >= 0 && p.ballKeep <= 1, "BALL_KEEP must be from 0 to 1");
+    require(p.robotSize > 0 && p.ballRadius > 0, "ROBOT_SIZE and BALL_RADIUS must be positive");
+    require(p.robotSize * 2 < f.width && p.robotSize * 2 < f.length, "robots must fit the field");
+    MouthGeometry mouth;
+    require(p.mouthHalfWidth <= p.robotSize / 2.0 - kMinProngTip && mouthGeometry(p, mouth),
+            "MOUTH_DEPTH and MOUTH_HALF_WIDTH allow no kicker mouth in the robot: the seated ball must fit "
+            "between prongs that end at least 0.5 mm inside the robot's sides");
+    require(p.subSteps >= 1 && p.subSteps <= kMaxSubSteps, "SUB_STEPS must be from 1 to 200");
+    require(p.robotMass > 0 && p.ballMass > 0, "ROBOT_MASS and BALL_MASS must be positive");
+    require(p.motorAccel > 0 && p.gripAccel > 0, "MOTOR_ACCEL and GRIP_ACCEL must be positive");
+    require(p.ballKeep > 0 && p.ballKeep <= 1, "BALL_KEEP must be above 0 and at most 1");
     require(p.wallRestitution >= 0 && p.wallRestitution <= 1, "WALL_RESTITUTION must be from 0 to 1");
+    require(p.ballRobotRestitution >= 0 && p.ballRobotRestitution <= 1 && p.robotRestitution >= 0 &&
+                p.robotRestitution <= 1,
+            "BALL_ROBOT_RESTITUTION and ROBOT_RESTITUTION must be from 0 to 1");
+    require(p.ballRobotFriction >= 0 && p.robotFriction >= 0, "frictions must not be negative");
     require(p.kickReach >= 0 && p.kickHalfAngleDeg >= 0 && p.kickHalfAngleDeg <= 180,
             "KICK_REACH >= 0 and KICK_HALF_ANGLE from 0 to 180");
-    require(p.kickSpeedPerForce >= 0 && p.kickMaxSpeed >= 0, "kick speeds must not be negative");
+    require(p.kickSpeedPerForce >= 0 && p.kickMaxSpeed > 0, "KICK_SPEED_PER_FORCE >= 0 and KICK_MAX_SPEED > 0");
+    // A faster ball than the engine's largest move per step would be slowed by it.
+    require(p.kickMaxSpeed * p.timeStep / p.subSteps < 0.9 * kMaxMoveMm,
+            "KICK_MAX_SPEED too high for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
     const RulesSpec& r = s.rules;
     require(r.matchLength > 0 && r.matchLength <= 86400, "MATCH_LENGTH must be from 0 to 86400 s");
     require(r.kickoffPause >= 0 && r.warnEnding >= 0 && r.timeOverLength >= 0, "pauses must not be negative");
+    require(r.stallTime > 0 && r.stallDistance > 0, "STALL_TIME and STALL_DISTANCE must be positive");
+    require(r.freeBallX >= 0 && r.freeBallX < f.length / 2 && r.freeBallY >= 0 && r.freeBallY < f.width / 2,
+            "FREE_BALL_X and FREE_BALL_Y must lie inside the field");
     require(s.camera.distNoise >= 0 && s.camera.angleNoise >= 0, "NOISE_DIST and NOISE_ANGLE must not be negative");
     require(s.camera.dropout >= 0 && s.camera.dropout <= 1, "DROPOUT must be from 0 to 1");
     require(!s.robots.empty() && s.robots.size() <= static_cast<std::size_t>(kMaxRobots),
@@ -312,4 +353,11 @@ void validateScenario(const Scenario& s)
     for (const Blackout& b : s.camera.blackouts) {
         require(s.robot(b.vtId) != nullptr, "BLACKOUT names unknown vt_id " + std::to_string(b.vtId));
     }
+    checkBodiesApart(s);
+}
+
+std::vector<posicaoXY> freeBallSpots(const RulesSpec& r)
+{
+    return {{-r.freeBallX, -r.freeBallY}, {r.freeBallX, -r.freeBallY}, {-r.freeBallX, r.freeBallY},
+            {r.freeBallX, r.freeBallY}};
 }

@@ -33,6 +33,8 @@ struct FieldSpec {
 /// \brief Motor, body, ball and kick constants.
 struct PhysicsSpec {
     double timeStep = 0.066;
+    /// \brief Engine steps inside each time step.
+    int subSteps = 12;
     /// \brief Wheel levels up to this magnitude do not turn the wheel.
     double deadBand = 26.5;
     /// \brief Wheel speed in mm/s per level above the dead band.
@@ -40,16 +42,30 @@ struct PhysicsSpec {
     /// \brief Highest wheel level the motors accept; larger requests are clamped.
     double maxLevel = 130.434697458164;
     double wheelBase = 75.0;
-    double robotRadius = 37.5;
+    /// \brief Side of the square robot (mm).
+    double robotSize = 75.0;
     double ballRadius = 21.0;
-    /// \brief Closest centre-to-centre distance of a ball sitting in the kicker mouth.
+    /// \brief Centre-to-centre distance of a ball seated in the V of the kicker mouth.
     double mouthDepth = 20.0;
-    /// \brief Half width of the V-shaped kicker mouth where it opens onto the front of the
-    /// robot; a ball pressed into it slides towards the middle.
-    double mouthHalfWidth = 58.5;
-    /// \brief Share of its velocity the ball keeps each step.
+    /// \brief Half width of the kicker mouth where it opens onto the front of the robot.
+    double mouthHalfWidth = 37.0;
+    /// \brief Masses in kg.
+    double robotMass = 0.4;
+    double ballMass = 0.046;
+    /// \brief Most the motors can speed a robot up or slow it down (mm/s^2).
+    double motorAccel = 12000.0;
+    /// \brief Most the wheels' grip can stop a sideways slide (mm/s^2).
+    double gripAccel = 20000.0;
+    /// \brief Share of its velocity the ball keeps each time step while rolling free.
     double ballKeep = 0.868;
+    /// \brief Restitution of the ball off walls and posts.
     double wallRestitution = 0.6;
+    /// \brief Restitution and friction of the ball off robots.
+    double ballRobotRestitution = 0.2;
+    double ballRobotFriction = 0.0;
+    /// \brief Restitution and friction of robots off robots and walls.
+    double robotRestitution = 0.05;
+    double robotFriction = 0.0;
     /// \brief A kick needs the ball this close (centre to centre)...
     double kickReach = 45.0;
     /// \brief ... and within this many degrees of the heading.
@@ -88,7 +104,17 @@ struct RulesSpec {
     double warnEnding = 10.0;
     /// \brief How long "time over" is announced before the server stops.
     double timeOverLength = 1.0;
+    /// \brief Play time after which a ball that has not moved more than
+    /// `stallDistance` (mm) is put back into play from a free-ball spot.
+    double stallTime = 10.0;
+    double stallDistance = 5.0;
+    /// \brief The free-ball spots are (+-freeBallX, +-freeBallY).
+    double freeBallX = 375.0;
+    double freeBallY = 450.0;
 };
+
+/// \brief The four free-ball spots.
+std::vector<posicaoXY> freeBallSpots(const RulesSpec& rules);
 
 /// \brief One robot: who it is and where it stands at kick-off (physical frame).
 struct RobotSpec {

@@ -1,9 +1,14 @@
 #include "sim/SimServer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <sstream>
+
+#include "sim/ReplayPage.h"
+#include "sim/SummaryJson.h"
 
 namespace {
 
@@ -71,6 +76,7 @@ SimServer::SimServer(const Scenario& scenario, const SimOptions& options)
       mLinks(mScenario.robots.size()),
       mSeen(mScenario.robots.size(), 1),
       mRobotStats(mScenario.robots.size()),
+      mPlay(mScenario),
       mReceiveBuffer(kMaxDatagramBytes + 1),
       mServerConnect(serverConnectMessage(mScenario.protocolVersion))
 {
@@ -82,7 +88,20 @@ bool SimServer::open(std::string& error)
     if (!mSocket.open(mOptions.host, mOptions.port, error)) {
         return false;
     }
+    mRecorder.setPrograms(mOptions.yellowProgram, mOptions.blueProgram);
     return mOptions.recordFile.empty() || mRecorder.open(mOptions.recordFile, error);
+}
+
+bool SimServer::serveLive(const std::string& host, int port, std::string& error)
+{
+    auto live = std::make_unique<LiveServer>(std::string(replayTemplate()));
+    if (!live->start(host, port, error)) {
+        return false;
+    }
+    mLive = std::move(live);
+    LiveFeed* feed = &mLive->feed();
+    mRecorder.setLineSink([feed](const std::string& line) { feed->publish(line); });
+    return true;
 }
 
 bool SimServer::stopping() const
@@ -324,11 +343,29 @@ void SimServer::progressLine()
     std::cerr << line;
 }
 
+void SimServer::restartWithFreeBall()
+{
+    const std::vector<posicaoXY> spots = freeBallSpots(mScenario.rules);
+    const auto away = [&](const posicaoXY& p) { return std::hypot(p.x - mBall.pos.x, p.y - mBall.pos.y); };
+    const posicaoXY spot =
+        *std::min_element(spots.begin(), spots.end(), [&](const posicaoXY& a, const posicaoXY& b) {
+            return away(a) < away(b);
+        });
+    if (!mOptions.quiet) {
+        std::cerr << "simserver: free ball at " << mReferee.time() << " s: the ball " << (mEvents.ballOut ? "left the field" : "stood still")
+                  << " at (" << std::lround(mBall.pos.x) << ", " << std::lround(mBall.pos.y) << ")\n";
+    }
+    mReferee.freeBall();
+    mPlay.playStopped();
+    mPhysics.placeForFreeBall(mBodies, mBall, spot);
+}
+
 void SimServer::step()
 {
     mEvents.clear();
     if (isPlaying(mReferee.mode())) {
         mPhysics.step(mBodies, mBall, mEvents);
+        mPlay.afterStep(mBodies, mBall, mEvents);
         for (int k : mEvents.kickers) {
             ++mRobotStats[static_cast<std::size_t>(k)].kicks;
         }
@@ -339,6 +376,8 @@ void SimServer::step()
                 std::cerr << "simserver: goal for " << (mEvents.goal == GoalFor::Yellow ? "yellow" : "blue")
                           << " at " << mReferee.time() << " s\n";
             }
+        } else if (mReferee.ballStalled(mBall.pos) || mEvents.ballOut) {
+            restartWithFreeBall();
         }
     }
     mReferee.tick();
@@ -397,13 +436,28 @@ int SimServer::run(std::ostream& summary)
         step();
     }
     const bool interrupted = stopping();
+    const MatchReport report{mScenario, mReferee, mRobotStats, mPlay, mTraffic,
+                             mOptions.yellowProgram, mOptions.blueProgram, interrupted};
+    // The record ends with the figures, so that its replay page can show them.
+    mRecorder.writeSummary(summaryLine(report));
     const bool recordOk = mRecorder.close();
-    printSummary(summary, mScenario, mReferee, mRobotStats, mTraffic, interrupted);
+    printSummary(summary, report);
+    if (mLive) {
+        std::ostringstream text;
+        printSummary(text, report);
+        mLive->finish(text.str());
+        mLive->stop();
+    }
     if (!recordOk) {
         std::cerr << "simserver: writing the record failed\n";
+    }
+    std::string error;
+    const bool summaryOk = mOptions.summaryFile.empty() || writeSummaryJson(report, mOptions.summaryFile, error);
+    if (!summaryOk) {
+        std::cerr << "simserver: " << error << "\n";
     }
     if (interrupted) {
         return 128 + stopSignal();
     }
-    return recordOk ? 0 : 2;
+    return recordOk && summaryOk ? 0 : 2;
 }

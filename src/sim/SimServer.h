@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "sim/ClientMessages.h"
 #include "sim/MatchStats.h"
 #include "sim/Options.h"
+#include "sim/LiveServer.h"
 #include "sim/Physics.h"
+#include "sim/PlayStatistics.h"
 #include "sim/Recorder.h"
 #include "sim/Referee.h"
 #include "sim/Scenario.h"
@@ -35,6 +38,11 @@ public:
     bool open(std::string& error);
     /// \brief The bound port (useful with port 0).
     int port() const { return mSocket.port(); }
+    /// \brief Also serves the match live over HTTP on `host`:`port` (0 = any free port);
+    /// false with `error` set when it cannot. Call before run().
+    bool serveLive(const std::string& host, int port, std::string& error);
+    /// \brief The live HTTP port, or -1 when the match is not served live.
+    int livePort() const { return mLive ? mLive->port() : -1; }
     /// \brief Runs the whole match and prints the summary on `summary`; the exit status.
     int run(std::ostream& summary);
 
@@ -42,6 +50,8 @@ public:
     const std::vector<RobotStats>& robotStats() const { return mRobotStats; }
     const TrafficStats& traffic() const { return mTraffic; }
     const Referee& referee() const { return mReferee; }
+    /// \brief Kicks, shots, passes and possession so far.
+    const PlayStatistics& play() const { return mPlay; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -66,6 +76,7 @@ private:
     int robotAt(const PeerAddress& from) const;
     void countUnanswered();
     void step();
+    void restartWithFreeBall();
     void sendStates(Camera& camera, const WorldStateHeader& header);
     void progressLine();
     bool stopping() const;
@@ -86,8 +97,10 @@ private:
     std::vector<char> mSeen;
     std::vector<RobotStats> mRobotStats;
     TrafficStats mTraffic;
+    PlayStatistics mPlay;
     std::vector<char> mReceiveBuffer;
     std::string mServerConnect;
+    std::unique_ptr<LiveServer> mLive;
     bool mLastStatePlaying = false;
     long mLastProgressSecond = -1;
     int mRefusalsLogged = 0;
