@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 // The empty data element of the template; the record goes between its tags.
@@ -38,6 +40,18 @@ void appendEscaped(std::string& out, std::string_view record)
 }
 
 }  // namespace
+
+bool looksLikeRecord(std::string_view record)
+{
+    // A record opens with its header line (or, cut short, with a step).
+    const std::size_t end = record.find('\n');
+    const nlohmann::json first = nlohmann::json::parse(record.substr(0, end), nullptr, false);
+    if (!first.is_object()) {
+        return false;
+    }
+    const auto type = first.find("type");
+    return (type != first.end() && *type == "header") || first.contains("step");
+}
 
 long countRecordSteps(std::string_view record)
 {
@@ -89,6 +103,10 @@ bool writeReplayPage(const std::string& recordFile, const std::string& htmlFile,
         return false;
     }
     const std::string record = content.str();
+    if (!looksLikeRecord(record)) {
+        error = recordFile + ": not a record";
+        return false;
+    }
     steps = countRecordSteps(record);
 
     std::string page;

@@ -8,6 +8,9 @@
 /// \brief The viewer page as kept in the repository, with no record in it.
 std::string_view replayTemplate();
 
+/// \brief Whether `record` opens as a record does: with its header line, or a step.
+bool looksLikeRecord(std::string_view record);
+
 /// \brief How many lines of `record` are steps (the header line is not one).
 long countRecordSteps(std::string_view record);
 

@@ -120,6 +120,24 @@ TEST(ReplayPage, WritesThePageAndReportsUnreadableRecords)
     std::remove(page.c_str());
 }
 
+TEST(ReplayPage, AFileThatIsNotARecordIsRefusedAndNoPageIsWritten)
+{
+    const std::string page = tempPath("not-a-record.html");
+    for (const char* text : {"hello there\n", "SERVER_IP=127.0.0.1\nTEAM=1\n", "", "[1,2,3]\n{\"step\":0}\n",
+                             "{\"type\":\"summary\"}\n"}) {
+        const std::string input = tempPath("input.txt");
+        std::ofstream(input) << text;
+        long steps = 0;
+        std::string error;
+        std::remove(page.c_str());
+        EXPECT_FALSE(writeReplayPage(input, page, steps, error)) << text;
+        EXPECT_NE(error.find("not a record"), std::string::npos) << error;
+        EXPECT_FALSE(std::ifstream(page).good()) << "no page for " << text;
+        std::remove(input.c_str());
+    }
+    EXPECT_TRUE(looksLikeRecord("{\"type\":\"header\",\"robots\":[]}\n{\"step\":0}\n"));
+}
+
 TEST(ReplayPage, OutputNameDefaultsToTheRecordsWithHtml)
 {
     const struct {
