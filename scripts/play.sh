@@ -178,7 +178,8 @@ server_pid=$!
 
 port=""
 for _ in $(seq 1 100); do
-  port="$(sed -n 's/^simserver: listening on [^:]*:\([0-9]*\) .*/\1/p' "$run_dir/server.log")"
+  # The log appears only once the server's process is under way.
+  port="$(sed -n 's/^simserver: listening on [^:]*:\([0-9]*\) .*/\1/p' "$run_dir/server.log" 2>/dev/null || true)"
   [ -n "$port" ] && break
   kill -0 "$server_pid" 2>/dev/null || break
   sleep 0.05

@@ -177,13 +177,17 @@ def pairing_view(a, b, played):
             "mean": mean, "low": low, "high": high, "verdict": stats.verdict(units)}
 
 
+def seeds_text(n):
+    return "%d seed%s" % (n, "" if n == 1 else "s")
+
+
 def verdict_text(p, short):
     if p["verdict"] > 0:
-        return "%s plays better than %s (95 %% level, %d seeds)" % (short(p["a"]), short(p["b"]), len(p["units"]))
+        return "%s plays better than %s (95 %% level, %s)" % (short(p["a"]), short(p["b"]), seeds_text(len(p["units"])))
     if p["verdict"] < 0:
-        return "%s plays better than %s (95 %% level, %d seeds)" % (short(p["b"]), short(p["a"]), len(p["units"]))
-    return "%s against %s: cannot tell yet (%d seeds; more seeds may decide)" % (
-        short(p["a"]), short(p["b"]), len(p["units"]))
+        return "%s plays better than %s (95 %% level, %s)" % (short(p["b"]), short(p["a"]), seeds_text(len(p["units"])))
+    return "%s against %s: cannot tell yet (%s; more seeds may decide)" % (
+        short(p["a"]), short(p["b"]), seeds_text(len(p["units"])))
 
 
 def colour_line(played):

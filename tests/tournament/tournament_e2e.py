@@ -12,6 +12,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import stat
 import subprocess
 import tempfile
@@ -182,6 +183,74 @@ class Tournaments(unittest.TestCase):
         self.check_rows_against_records(out, rows)
         for folder, mtime in kept.items():
             self.assertEqual(os.stat(os.path.join(out, folder, "summary.json")).st_mtime_ns, mtime, folder)
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class LoopbackSsh:
+    """An sshd of our own on the loopback address, with its own keys; None when
+    this machine cannot run one (no sshd, ssh or rsync, or not root)."""
+
+    @staticmethod
+    def start(tmp):
+        tools = ["/usr/sbin/sshd", shutil.which("ssh"), shutil.which("ssh-keygen"), shutil.which("rsync")]
+        if not all(tools) or not os.path.exists(tools[0]) or os.geteuid() != 0:
+            return None
+        d = os.path.join(tmp, "ssh")
+        os.makedirs(d)
+        for key in ("host", "user"):
+            subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(d, key)], check=True)
+        shutil.copy(os.path.join(d, "user.pub"), os.path.join(d, "authorized_keys"))
+        port = free_port()
+        with open(os.path.join(d, "sshd_config"), "w") as f:
+            f.write("Port %d\nListenAddress 127.0.0.1\nHostKey %s/host\nAuthorizedKeysFile %s/authorized_keys\n"
+                    "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
+                    "PermitRootLogin yes\n" % (port, d, d))
+        with open(os.path.join(d, "ssh_config"), "w") as f:
+            f.write("Host *\n  Port %d\n  IdentityFile %s/user\n  StrictHostKeyChecking no\n"
+                    "  UserKnownHostsFile /dev/null\n  LogLevel ERROR\n  BatchMode yes\n" % (port, d))
+        os.makedirs("/run/sshd", exist_ok=True)
+        sshd = subprocess.Popen(["/usr/sbin/sshd", "-D", "-f", os.path.join(d, "sshd_config"),
+                                 "-E", os.path.join(d, "sshd.log")])
+        login = ["ssh", "-F", os.path.join(d, "ssh_config"), "127.0.0.1"]
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if subprocess.run(login + ["true"], capture_output=True).returncode == 0:
+                return sshd, " ".join(login)
+            time.sleep(0.2)
+        sshd.terminate()
+        sshd.wait()
+        return None
+
+
+class RemoteHosts(unittest.TestCase):
+    def test_matches_run_over_ssh_and_come_back(self):
+        tmp = tempfile.mkdtemp(prefix="tournament_ssh_")
+        started = LoopbackSsh.start(tmp)
+        if started is None:
+            shutil.rmtree(tmp, ignore_errors=True)
+            self.skipTest("no sshd can be started on the loopback address here")
+        sshd, login = started
+        try:
+            hosts = os.path.join(tmp, "hosts")
+            with open(hosts, "w") as f:
+                f.write("# this machine, over ssh\n%s\n" % login)
+            out = os.path.join(tmp, "t")
+            r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--length", MATCH_SECONDS,
+                     "--hosts", hosts, "--out", out])
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            rows = read_rows(out)
+            self.assertEqual(len(rows), 2)
+            with open(os.path.join(out, "joblog.txt")) as f:
+                self.assertIn("127.0.0.1", f.read())
+        finally:
+            sshd.terminate()
+            sshd.wait()
+            shutil.rmtree(tmp, ignore_errors=True)
 
 
 class BadInput(unittest.TestCase):
