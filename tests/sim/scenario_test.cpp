@@ -105,7 +105,22 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("ROBOT_x=yellow GO 0 0 0\n", "ROBOT_<vt_id>"),
                       std::make_pair("BLACKOUT_1=9 1 2\n", "unknown vt_id"),
                       std::make_pair("BLACKOUT_1=1 3 2\n", "BLACKOUT_1"),
-                      std::make_pair("not a property line\n", "KEY=value")));
+                      std::make_pair("not a property line\n", "KEY=value"),
+                      // physical constants that must be positive, and bodies that overlap at kick-off
+                      std::make_pair("ROBOT_MASS=0\n", "ROBOT_MASS"),
+                      std::make_pair("BALL_MASS=-1\n", "BALL_MASS"),
+                      std::make_pair("MOTOR_ACCEL=0\n", "MOTOR_ACCEL"),
+                      std::make_pair("SUB_STEPS=0\n", "SUB_STEPS"),
+                      std::make_pair("STALL_TIME=0\n", "STALL_TIME"),
+                      std::make_pair("BALL_KEEP=0\n", "BALL_KEEP"),
+                      std::make_pair("ROBOT_SIZE=0\n", "ROBOT_SIZE"),
+                      std::make_pair("MOUTH_HALF_WIDTH=40\n", "MOUTH"),
+                      std::make_pair("MOUTH_DEPTH=60\n", "MOUTH"),
+                      std::make_pair("KICK_MAX_SPEED=9000\n", "SUB_STEPS"),
+                      std::make_pair("ROBOT_1=yellow GO 0 200 0\nROBOT_2=yellow Y1 60 220 0\n", "overlap at kick-off"),
+                      std::make_pair("ROBOT_1=yellow GO 30 0 90\n", "the ball's place"),
+                      std::make_pair("ROBOT_1=yellow GO 740 300 90\n", "wall"),
+                      std::make_pair("ROBOT_1=yellow GO -375 450 0\n", "the ball's place")));
 
 TEST(ScenarioFiles, AMissingFileIsReported)
 {
@@ -213,6 +228,45 @@ TEST(RefereeClock, AGoalCountsAndPausesWithoutEatingPlayTime)
     r.tick();
     EXPECT_EQ(r.mode(), PlayMode::PlayOn);
     EXPECT_NEAR(r.playTime(), 0.1, 1e-12);
+}
+
+TEST(RefereeStall, ABallThatStaysPutForTheStallTimeIsPutBackIntoPlay)
+{
+    RulesSpec rules;
+    rules.matchLength = 100.0;
+    rules.kickoffPause = 0.0;
+    rules.stallTime = 1.0;  // 10 steps
+    rules.stallDistance = 5.0;
+    Referee r(rules, 0.1);
+    r.tick();
+    ASSERT_EQ(r.mode(), PlayMode::PlayOn);
+    int step = 0;
+    // Jiggling within the distance counts as still; one real move starts over.
+    for (; step < 9; ++step) {
+        EXPECT_FALSE(r.ballStalled({100.0 + (step % 2) * 4.0, 50.0})) << step;
+    }
+    EXPECT_FALSE(r.ballStalled({120.0, 50.0})) << "moved on";
+    for (step = 0; step < 9; ++step) {
+        EXPECT_FALSE(r.ballStalled({120.0, 52.0})) << step;
+    }
+    EXPECT_TRUE(r.ballStalled({121.0, 50.0}));
+    r.freeBall();
+    EXPECT_EQ(r.mode(), PlayMode::BeforeKickOff);
+    ASSERT_EQ(r.freeBalls().size(), 1u);
+    EXPECT_EQ(r.yellow() + r.blue(), 0) << "no score";
+    EXPECT_FALSE(r.ballStalled({121.0, 50.0})) << "the watch starts over";
+}
+
+TEST(RefereeStall, FreeBallSpotsAreOnePerQuarter)
+{
+    RulesSpec rules;
+    const std::vector<posicaoXY> spots = freeBallSpots(rules);
+    ASSERT_EQ(spots.size(), 4u);
+    int quarters = 0;
+    for (const posicaoXY& p : spots) {
+        quarters |= 1 << ((p.x > 0 ? 1 : 0) + (p.y > 0 ? 2 : 0));
+    }
+    EXPECT_EQ(quarters, 0xF);
 }
 
 }  // namespace
