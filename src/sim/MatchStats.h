@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/PlayStatistics.h"
 #include "sim/Referee.h"
 #include "sim/Scenario.h"
 
@@ -39,6 +40,17 @@ struct TrafficStats {
     long dropped() const { return oversized + invalid + unknownSender + refusedConnects; }
 };
 
+/// \brief Everything the end-of-match summaries are made of.
+struct MatchReport {
+    const Scenario& scenario;
+    const Referee& referee;
+    const std::vector<RobotStats>& robots;
+    const PlayStatistics& play;
+    const TrafficStats& traffic;
+    std::string yellowProgram;
+    std::string blueProgram;
+    bool interrupted = false;
+};
+
 /// \brief Writes the end-of-match summary.
-void printSummary(std::ostream& out, const Scenario& scenario, const Referee& referee,
-                  const std::vector<RobotStats>& robots, const TrafficStats& traffic, bool interrupted);
+void printSummary(std::ostream& out, const MatchReport& report);

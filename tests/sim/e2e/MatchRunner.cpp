@@ -218,8 +218,13 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
     std::istringstream record(readFile(result.dir + "/record.jsonl"));
     for (std::string line; std::getline(record, line);) {
         const nlohmann::json head = nlohmann::json::parse(line, nullptr, false);
-        if (head.is_object() && head.value("type", std::string()) == "header") {
+        const std::string type = head.is_object() ? head.value("type", std::string()) : std::string();
+        if (type == "header") {
             result.header = head;  // field, names, seed and programs for the replay page
+            continue;
+        }
+        if (type == "summary") {
+            result.closing = head;  // the figures of the match, last
             continue;
         }
         RecordStep v;

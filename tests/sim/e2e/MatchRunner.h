@@ -69,6 +69,8 @@ struct MatchResult {
     std::string serverLog;
     /// \brief The record's header line.
     nlohmann::json header;
+    /// \brief The record's closing summary line (null when there is none).
+    nlohmann::json closing;
     std::vector<RecordStep> record;
     /// \brief Lines of the record that did not parse.
     int badRecordLines = 0;
