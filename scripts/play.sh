@@ -23,6 +23,9 @@ Usage: scripts/play.sh [options]
                      or the path of an agent executable
   --dir DIR          put the run's files in DIR (a new folder) instead of
                      runs/<date-time>/
+  --watch            watch the match live: prints an address to open in a web
+                     browser while the match is on (on this machine only)
+  --watch-port N     --watch on port N instead of a free one
   --help             this text
 The run's files (agent settings and logs, server log, replay record.jsonl,
 summary.txt, summary.json) are kept in runs/<date-time>/, with match.html: open
@@ -47,9 +50,10 @@ noise=(--noise-dist 1 --noise-angle 0.2)
 yellow=agent
 blue=agent
 run_dir=""
+watch=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --length|--seed|--yellow|--blue|--dir)
+    --length|--seed|--yellow|--blue|--dir|--watch-port)
       [ $# -ge 2 ] || fail "$1 needs a value"
       case "$1" in
         --length) length="$2" ;;
@@ -57,11 +61,13 @@ while [ $# -gt 0 ]; do
         --yellow) yellow="$2" ;;
         --blue) blue="$2" ;;
         --dir) run_dir="$2" ;;
+        --watch-port) watch=(--http "$2") ;;
       esac
       shift 2 ;;
     --5v5) scenario=config/scenario-5v5.ini; shift ;;
     --fast) fast=(--fast); shift ;;
     --exact) noise=(); shift ;;
+    --watch) [ ${#watch[@]} -gt 0 ] || watch=(--http 0); shift ;;
     --help|-h) usage; exit 0 ;;
     *) fail "unknown option $1 (see --help)" ;;
   esac
@@ -75,6 +81,9 @@ if [ ${#seed[@]} -eq 0 ]; then
   seed=(--seed "$(od -An -N4 -tu4 /dev/urandom | tr -d ' ')")
 elif ! [[ "${seed[1]}" =~ ^[0-9]{1,18}$ ]]; then
   fail "--seed needs a whole number from 0 to 999999999999999999 (got '${seed[1]}')"
+fi
+if [ ${#watch[@]} -gt 0 ] && ! { [[ "${watch[1]}" =~ ^[0-9]{1,5}$ ]] && [ "${watch[1]}" -le 65535 ]; }; then
+  fail "--watch-port needs a port number from 0 to 65535 (got '${watch[1]}')"
 fi
 if [ -n "$run_dir" ] && [ -e "$run_dir" ] && [ -n "$(ls -A "$run_dir" 2>/dev/null)" ]; then
   fail "--dir $run_dir is not empty"
@@ -173,7 +182,7 @@ trap on_signal INT TERM
 
 "$simserver" --scenario "$scenario" --port 0 --length "$length" "${fast[@]}" "${seed[@]}" "${noise[@]}" \
   --yellow-program "$yellow" --blue-program "$blue" --summary "$run_dir/summary.json" \
-  --record "$run_dir/record.jsonl" > "$run_dir/summary.txt" 2> "$run_dir/server.log" &
+  --record "$run_dir/record.jsonl" "${watch[@]}" > "$run_dir/summary.txt" 2> "$run_dir/server.log" &
 server_pid=$!
 
 port=""
@@ -190,6 +199,10 @@ if [ -z "$port" ]; then
   exit 1
 fi
 echo "play.sh: server on port $port, seed ${seed[1]} (play it again with --seed ${seed[1]}), run files in $run_dir"
+if [ ${#watch[@]} -gt 0 ]; then
+  address="$(sed -n 's/^simserver: watch live at //p' "$run_dir/server.log")"
+  echo "play.sh: watch the match live: open $address in a web browser"
+fi
 
 # One working directory per robot, its config.ini naming the server's port.
 "$simserver" --scenario "$scenario" --port "$port" --agent-configs "$run_dir" \

@@ -1,6 +1,7 @@
 #include "sim/LiveServer.h"
 
 #include <chrono>
+#include <csignal>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -167,6 +168,8 @@ void LiveServer::route()
 
 bool LiveServer::start(const std::string& host, int port, std::string& error)
 {
+    // A viewer that goes away mid-write is an error on its own stream, never the end of the match.
+    std::signal(SIGPIPE, SIG_IGN);
     mHttp = std::make_unique<httplib::Server>();
     route();
     const int bound = port == 0 ? mHttp->bind_to_any_port(host) : (mHttp->bind_to_port(host, port) ? port : -1);

@@ -86,6 +86,11 @@ void printHelp(std::ostream& out)
            "  --yellow-program NAME, --blue-program NAME\n"
            "                       the program each team runs, named in the summary and\n"
            "                       the record (default: agent)\n"
+           "  --http PORT          also serve the match live over HTTP on PORT (0 = any\n"
+           "                       free port): open http://ADDR:PORT/ in a web browser\n"
+           "  --http-host ADDR     address the live HTTP server binds (default 127.0.0.1;\n"
+           "                       anyone who can reach it can watch, nobody can change\n"
+           "                       anything through it)\n"
            "  --render FILE        write the replay page of record FILE and exit: one HTML\n"
            "                       file that plays the match in a web browser, offline\n"
            "  -o, --output FILE    where --render writes (default: FILE ending in .html)\n"
@@ -100,8 +105,8 @@ void printHelp(std::ostream& out)
            "\n"
            "Progress: one line per game second on standard error. Summary: standard output.\n"
            "Exit status: 0 after the match, 1 for a bad command line or scenario, 2 when the\n"
-           "socket or the record file cannot be opened (or, with --render, the record read or\n"
-           "the page written), 128 + signal number when stopped by\n"
+           "socket, the HTTP port or the record file cannot be opened (or, with --render,\n"
+           "the record read or the page written), 128 + signal number when stopped by\n"
            "SIGINT or SIGTERM (the summary is printed and the record closed first).\n";
 }
 
@@ -189,6 +194,13 @@ const ValueOption kValueOptions[] = {
      [](const std::string& t, SimOptions& o) { return setProgramName(t, o.yellowProgram); }},
     {"--blue-program", "--blue-program needs a name of 1 to 200 printable characters",
      [](const std::string& t, SimOptions& o) { return setProgramName(t, o.blueProgram); }},
+    {"--http", "--http needs a port number from 0 to 65535",
+     [](const std::string& t, SimOptions& o) {
+         long long n = 0;
+         return toLong(t.c_str(), 0, 65535, n) && ((o.httpPort = static_cast<int>(n)), true);
+     }},
+    {"--http-host", "--http-host needs an address",
+     [](const std::string& t, SimOptions& o) { return !t.empty() && setText(t, o.httpHost); }},
     {"--render", "", [](const std::string& t, SimOptions& o) { return setText(t, o.renderFile); }},
     {"-o,--output", "", [](const std::string& t, SimOptions& o) { return setText(t, o.outputFile); }},
     {"--agent-configs", "", [](const std::string& t, SimOptions& o) { return setText(t, o.agentConfigDir); }},

@@ -34,6 +34,10 @@ struct SimOptions {
     /// \brief The program each team runs, as the summary and the record name it.
     std::string yellowProgram = "agent";
     std::string blueProgram = "agent";
+    /// \brief Port that serves the match live over HTTP; negative = not served.
+    int httpPort = -1;
+    /// \brief Address the live HTTP server binds.
+    std::string httpHost = "127.0.0.1";
     /// \brief Write the replay page of this record, then exit.
     std::string renderFile;
     /// \brief Where the replay page goes; empty = the record's name with ".html".

@@ -58,9 +58,15 @@ int main(int argc, char** argv)
 
     installStopSignals();
     SimServer server(scenario, options);
-    if (!server.open(error)) {
+    // The HTTP port first: when it is taken, no record file is left behind.
+    if ((options.httpPort >= 0 && !server.serveLive(options.httpHost, options.httpPort, error)) ||
+        !server.open(error)) {
         std::cerr << "simserver: " << error << "\n";
         return 2;
+    }
+    if (options.httpPort >= 0) {
+        // Printed even when quiet: it is the address to open.
+        std::cerr << "simserver: watch live at " << liveAddress(options.httpHost, server.livePort()) << "\n";
     }
     if (!options.quiet) {
         std::cerr << "simserver: listening on " << options.host << ":" << server.port() << " ("
