@@ -61,7 +61,7 @@ struct PhysicsSpec {
     /// \brief Restitution of the ball off walls and posts.
     double wallRestitution = 0.6;
     /// \brief Restitution and friction of the ball off robots.
-    double ballRobotRestitution = 0.2;
+    double ballRobotRestitution = 0.8;
     double ballRobotFriction = 0.0;
     /// \brief Restitution and friction of robots off robots and walls.
     double robotRestitution = 0.05;
