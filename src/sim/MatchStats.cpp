@@ -41,10 +41,10 @@ void printSummary(std::ostream& out, const MatchReport& report)
         const RobotStats& s = robots[i];
         std::snprintf(line, sizeof line,
                       "  robot %d %s %s: admitted %s, connect reply %s, commands %ld, kick commands %ld, "
-                      "kicks %ld, shots %ld, passes %ld, no answer %ld, camera drop-outs %ld\n",
+                      "kicks %ld, no answer %ld, camera drop-outs %ld, shots %ld, passes %ld\n",
                       robotSetup.vtId, teamName(robotSetup.team), robotSetup.nickname.c_str(), s.admitted ? "yes" : "no",
-                      s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, report.play.robots()[i].shots,
-                      report.play.robots()[i].passes, s.noAnswer, s.dropouts);
+                      s.connectReply.c_str(), s.commands, s.kickCommands, s.kicks, s.noAnswer, s.dropouts,
+                      report.play.robots()[i].shots, report.play.robots()[i].passes);
         out << line;
     }
     std::snprintf(line, sizeof line,
