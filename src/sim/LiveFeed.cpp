@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
-LiveFeed::LiveFeed(std::size_t viewerBacklog) : mBacklog(std::max<std::size_t>(1, viewerBacklog)) {}
+LiveFeed::LiveFeed(std::size_t viewerBacklog, std::size_t maxRecordBytes)
+    : mBacklog(std::max<std::size_t>(1, viewerBacklog)), mMaxRecordBytes(maxRecordBytes)
+{
+}
 
 void LiveFeed::publish(std::string_view line)
 {
@@ -16,7 +19,18 @@ void LiveFeed::publish(std::string_view line)
         if (mFinished || mClosed) {
             return;
         }
-        mLines.push_back(std::move(shared));
+        if (!mHeader && mSteps.empty()) {
+            mHeader = std::move(shared);
+        } else {
+            mBytes += shared->size();
+            mSteps.push_back(std::move(shared));
+            // A very long match forgets its oldest steps rather than grow without end.
+            while (mBytes > mMaxRecordBytes && mSteps.size() > 1) {
+                mBytes -= mSteps.front()->size();
+                mSteps.pop_front();
+                ++mForgotten;
+            }
+        }
     }
     mChanged.notify_all();
 }
@@ -51,7 +65,8 @@ std::optional<LiveFeed::ViewerId> LiveFeed::join(std::size_t maxViewers)
     }
     Viewer v;
     // From the latest step on: what came before is in the record for whoever wants it.
-    v.cursor = std::max<std::size_t>(1, mLines.size() > 0 ? mLines.size() - 1 : 1);
+    const std::size_t published = mForgotten + mSteps.size();
+    v.cursor = published > 0 ? published - 1 : 0;
     const ViewerId id = mNextId++;
     mViewers.emplace(id, v);
     return id;
@@ -68,8 +83,8 @@ void LiveFeed::leave(ViewerId viewer)
 
 bool LiveFeed::readable(const Viewer& v) const
 {
-    const bool headerDue = !v.headerSent && !mLines.empty();
-    return mClosed || headerDue || v.cursor < mLines.size() || (mFinished && !v.ended);
+    const bool headerDue = !v.headerSent && mHeader;
+    return mClosed || headerDue || v.cursor < mForgotten + mSteps.size() || (mFinished && !v.ended);
 }
 
 LiveFeed::Batch LiveFeed::next(ViewerId viewer, std::chrono::milliseconds wait, std::size_t maxLines)
@@ -89,20 +104,21 @@ LiveFeed::Batch LiveFeed::next(ViewerId viewer, std::chrono::milliseconds wait, 
         batch.ended = true;
         return batch;
     }
-    if (!v.headerSent && !mLines.empty()) {
-        batch.lines.push_back(mLines.front());
+    if (!v.headerSent && mHeader) {
+        batch.lines.push_back(mHeader);
         v.headerSent = true;
     }
-    const std::size_t size = mLines.size();
-    if (v.cursor < size && size - v.cursor > mBacklog) {
-        batch.skipped = static_cast<long>(size - v.cursor - mBacklog);
-        v.cursor = size - mBacklog;
+    const std::size_t published = mForgotten + mSteps.size();
+    const std::size_t oldest = std::max(mForgotten, published > mBacklog ? published - mBacklog : 0);
+    if (v.cursor < oldest) {
+        batch.skipped = static_cast<long>(oldest - v.cursor);
+        v.cursor = oldest;
     }
-    const std::size_t end = std::min(size, v.cursor + std::max<std::size_t>(1, maxLines));
+    const std::size_t end = std::min(published, v.cursor + std::max<std::size_t>(1, maxLines));
     for (; v.cursor < end; ++v.cursor) {
-        batch.lines.push_back(mLines[v.cursor]);
+        batch.lines.push_back(mSteps[v.cursor - mForgotten]);
     }
-    if (mFinished && v.cursor >= size) {
+    if (mFinished && v.cursor >= published) {
         v.ended = true;
         batch.ended = true;
     }
@@ -112,7 +128,13 @@ LiveFeed::Batch LiveFeed::next(ViewerId viewer, std::chrono::milliseconds wait, 
 std::vector<SharedLine> LiveFeed::snapshot() const
 {
     std::lock_guard<std::mutex> lock(mMutex);
-    return mLines;
+    std::vector<SharedLine> lines;
+    lines.reserve(mSteps.size() + 1);
+    if (mHeader) {
+        lines.push_back(mHeader);
+    }
+    lines.insert(lines.end(), mSteps.begin(), mSteps.end());
+    return lines;
 }
 
 std::string LiveFeed::closing() const

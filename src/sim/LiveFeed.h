@@ -3,12 +3,14 @@
 // thread (which appends one line per step) and the live viewers (each of
 // which reads on from its own place). A viewer's backlog is bounded: when it
 // falls further behind than that, its oldest unread steps are skipped, so a
-// slow or stalled viewer costs the match neither time nor memory.
+// slow or stalled viewer costs the match neither time nor memory. The record
+// itself is bounded too: past a size, its oldest steps are forgotten.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,8 +38,9 @@ public:
         bool ended = false;
     };
 
-    /// \brief A viewer never has more than `viewerBacklog` unread steps (at least 1).
-    explicit LiveFeed(std::size_t viewerBacklog);
+    /// \brief A viewer never has more than `viewerBacklog` unread steps (at least 1); the
+    /// steps kept take at most `maxRecordBytes` (the newest one always stays).
+    LiveFeed(std::size_t viewerBacklog, std::size_t maxRecordBytes);
 
     /// \brief Appends one record line (trailing newline optional); the first line is the header.
     void publish(std::string_view line);
@@ -54,7 +57,7 @@ public:
     /// \brief The viewer's unread lines, at most `maxLines` steps, waiting up to `wait` for one.
     Batch next(ViewerId viewer, std::chrono::milliseconds wait, std::size_t maxLines);
 
-    /// \brief The record so far, header first.
+    /// \brief The record so far, header first (without the steps forgotten).
     std::vector<SharedLine> snapshot() const;
     /// \brief The text given to finish(), or "" while the match goes on.
     std::string closing() const;
@@ -66,17 +69,22 @@ public:
 private:
     struct Viewer {
         bool headerSent = false;
-        /// Index of the next unread line (0 is the header's place).
-        std::size_t cursor = 1;
+        /// Number of the next unread step, counted from the first one published.
+        std::size_t cursor = 0;
         bool ended = false;
     };
 
     bool readable(const Viewer& v) const;
 
     const std::size_t mBacklog;
+    const std::size_t mMaxRecordBytes;
     mutable std::mutex mMutex;
     std::condition_variable mChanged;
-    std::vector<SharedLine> mLines;
+    SharedLine mHeader;
+    std::deque<SharedLine> mSteps;
+    /// Steps dropped from the front of mSteps, and the size of those kept.
+    std::size_t mForgotten = 0;
+    std::size_t mBytes = 0;
     std::unordered_map<ViewerId, Viewer> mViewers;
     ViewerId mNextId = 1;
     bool mFinished = false;

@@ -16,6 +16,8 @@ constexpr std::size_t kWorkerThreads = LiveServer::kMaxViewers + 8;
 // About 20 s of real-time play: a viewer further behind skips the oldest steps
 // and fetches them from the record.
 constexpr std::size_t kViewerBacklog = 300;
+// The record kept for late viewers: hours of five a side in real time.
+constexpr std::size_t kMaxRecordBytes = std::size_t{256} << 20;
 // Steps written to a stream in one go when it is behind.
 constexpr std::size_t kLinesPerWrite = 64;
 // A stream with nothing new gets a comment this often, which also finds dead peers.
@@ -71,7 +73,7 @@ std::string liveAddress(const std::string& host, int port)
     return "http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
 }
 
-LiveServer::LiveServer(std::string page) : mPage(std::move(page)), mFeed(kViewerBacklog) {}
+LiveServer::LiveServer(std::string page) : mPage(std::move(page)), mFeed(kViewerBacklog, kMaxRecordBytes) {}
 
 LiveServer::~LiveServer()
 {

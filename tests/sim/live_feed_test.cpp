@@ -3,6 +3,8 @@
 // instead of holding anything back, and the end reaches everyone.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <thread>
 
 #include "sim/LiveFeed.h"
@@ -12,6 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kNoWait = 0ms;
+constexpr std::size_t kUnbounded = SIZE_MAX;
 // Long enough that a test only passes through it when something is wrong.
 constexpr auto kLongWait = 30s;
 
@@ -31,7 +34,7 @@ std::vector<std::string> texts(const LiveFeed::Batch& batch)
 
 TEST(LiveFeed, AViewerFromTheStartReadsEveryLineInOrderThenTheEnd)
 {
-    LiveFeed feed(100);
+    LiveFeed feed(100, kUnbounded);
     const auto viewer = feed.join(4);
     ASSERT_TRUE(viewer);
     EXPECT_TRUE(texts(feed.next(*viewer, kNoWait, 10)).empty());
@@ -55,7 +58,7 @@ TEST(LiveFeed, AViewerFromTheStartReadsEveryLineInOrderThenTheEnd)
 
 TEST(LiveFeed, ALateViewerGetsTheHeaderThenTheLatestStepOn)
 {
-    LiveFeed feed(100);
+    LiveFeed feed(100, kUnbounded);
     feed.publish("header");
     for (int s = 0; s < 50; ++s) {
         feed.publish(stepLine(s));
@@ -84,7 +87,7 @@ TEST(LiveFeed, AViewerTooFarBehindSkipsItsOldestSteps)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("published " + std::to_string(c.published) + ", backlog " + std::to_string(c.backlog));
-        LiveFeed feed(c.backlog);
+        LiveFeed feed(c.backlog, kUnbounded);
         const auto viewer = feed.join(1);
         ASSERT_TRUE(viewer);
         feed.publish("header");
@@ -102,9 +105,36 @@ TEST(LiveFeed, AViewerTooFarBehindSkipsItsOldestSteps)
     }
 }
 
+TEST(LiveFeed, TheRecordKeepsTheHeaderAndItsNewestStepsWithinItsBound)
+{
+    constexpr std::size_t kLineBytes = 4;
+    constexpr std::size_t kKept = 10;
+    LiveFeed feed(1000, kKept * kLineBytes);
+    const auto viewer = feed.join(1);
+    ASSERT_TRUE(viewer);
+    feed.publish("header");
+    char line[8];
+    for (int s = 0; s < 100; ++s) {
+        std::snprintf(line, sizeof line, "s%03d", s);
+        feed.publish(line);
+    }
+    const std::vector<SharedLine> record = feed.snapshot();
+    ASSERT_EQ(record.size(), kKept + 1);
+    EXPECT_EQ(*record[0], "header");
+    EXPECT_EQ(*record[1], "s090");
+    EXPECT_EQ(*record.back(), "s099");
+    // A viewer still at the start skips what is forgotten, within its own larger backlog.
+    const LiveFeed::Batch batch = feed.next(*viewer, kNoWait, 100);
+    EXPECT_EQ(batch.skipped, 90);
+    EXPECT_EQ(texts(batch).size(), kKept + 1);
+    // One step larger than the whole bound still stays: the newest is never dropped.
+    feed.publish(std::string(100, 'x'));
+    EXPECT_EQ(feed.snapshot().size(), 2u);
+}
+
 TEST(LiveFeed, ViewersBeyondTheLimitAreRefusedUntilOneLeaves)
 {
-    LiveFeed feed(10);
+    LiveFeed feed(10, kUnbounded);
     const auto a = feed.join(2);
     const auto b = feed.join(2);
     ASSERT_TRUE(a && b);
@@ -121,7 +151,7 @@ TEST(LiveFeed, ClosingWakesAWaitingViewerAndFinishingEndsItAfterItsLines)
 {
     for (const bool closeIt : {true, false}) {
         SCOPED_TRACE(closeIt ? "close" : "finish");
-        LiveFeed feed(10);
+        LiveFeed feed(10, kUnbounded);
         feed.publish("header");
         const auto viewer = feed.join(1);
         ASSERT_TRUE(viewer);
