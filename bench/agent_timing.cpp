@@ -3,6 +3,9 @@
 // wait that ends when a datagram lands (the default):
 //   - reaction latency: from sending a world state to receiving its command
 //     (median and 99th percentile);
+//   - the floor under it: the same states sent to a bare UDP echo process (a
+//     blocking receive and a fixed reply), sampled alternately with the agent
+//     in the same run so that both see the same machine load;
 //   - the agent's CPU use while the server is silent and while it plays at
 //     the server's cycle rate (utime + stime from /proc over the interval).
 //
@@ -91,6 +94,34 @@ private:
     sockaddr_in mPeer{};
 };
 
+// A command-sized answer, so the echo's send costs what the agent's does.
+const char kEchoReply[] =
+    "<command><wheel_velocities><left>26.5</left><right>26.5</right></wheel_velocities></command>";
+
+// The floor: a process that does nothing but answer each datagram at once.
+pid_t startEcho(int serverPort)
+{
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    server.sin_port = htons(static_cast<uint16_t>(serverPort));
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
+        _exit(2);
+    }
+    send(fd, "hello", 5, 0);
+    static char buffer[65536];
+    while (recv(fd, buffer, sizeof buffer, 0) >= 0) {
+        send(fd, kEchoReply, sizeof kEchoReply - 1, 0);
+    }
+    _exit(0);
+}
+
 // The recorded states (one per line) of a game in play: only those draw a command.
 std::vector<std::string> readStates(const char* file)
 {
@@ -146,6 +177,8 @@ double percentile(std::vector<double> v, double p)
 }
 
 struct Figures {
+    double echoMedianUs = 0;
+    double echoP99Us = 0;
     double medianUs = 0;
     double p99Us = 0;
     int lost = 0;
@@ -167,6 +200,7 @@ double cpuShare(pid_t pid, F during)
 Figures measure(const char* agent, const std::vector<std::string>& states, int samples, const char* wait)
 {
     Server server;
+    Server echoServer;
     char dirTemplate[] = "/tmp/agent-timing-XXXXXX";
     const std::string dir = mkdtemp(dirTemplate);
     std::ofstream(dir + "/config.ini")
@@ -178,9 +212,14 @@ Figures measure(const char* agent, const std::vector<std::string>& states, int s
     std::ofstream(dir + "/velocidade.ini") << "VEL_MAX=130\nVEL_MAX_CURVE=90\nVEL_MAX_SPIN=110\nANGLE_SPIN=0.5\n"
                                               "BIG_ANGLE=1.2\nANGLE_VEL_MAX=0.3\nLENGTH_NEAR=70\n";
     const pid_t pid = startAgent(agent, dir);
+    const pid_t echoPid = startEcho(echoServer.port());
 
     Figures f;
     std::string text;
+    if (!echoServer.receive(5000)) {
+        std::fprintf(stderr, "agent_timing: the echo process did not start\n");
+        std::exit(1);
+    }
     if (!server.receive(5000, &text)) {
         std::fprintf(stderr, "agent_timing: no connect request\n");
         std::exit(1);
@@ -202,19 +241,35 @@ Figures measure(const char* agent, const std::vector<std::string>& states, int s
 
     std::mt19937 rng(1);
     std::vector<double> latencies;
-    for (int i = 0; i < samples; ++i) {
+    std::vector<double> echoLatencies;
+    // One reaction of `peer` to the next state, in microseconds; negative when none came.
+    const auto react = [&](Server& peer) {
         std::this_thread::sleep_for(std::chrono::microseconds(kMinGapUs + rng() % (kMaxGapUs - kMinGapUs)));
         const auto sent = Clock::now();
-        server.send(states[next++ % states.size()]);
-        if (server.receive(kReplyWaitMs)) {
-            latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+        peer.send(states[next++ % states.size()]);
+        const bool answered = peer.receive(kReplyWaitMs);
+        const double us = std::chrono::duration<double, std::micro>(Clock::now() - sent).count();
+        peer.drain();
+        return answered ? us : -1.0;
+    };
+    for (int i = 0; i < samples; ++i) {
+        const double echo = react(echoServer);
+        if (echo >= 0) {
+            echoLatencies.push_back(echo);
+        }
+        const double us = react(server);
+        if (us >= 0) {
+            latencies.push_back(us);
         } else {
             ++f.lost;
         }
-        server.drain();
     }
+    kill(echoPid, SIGTERM);
+    waitpid(echoPid, nullptr, 0);
     f.medianUs = percentile(latencies, 0.5);
     f.p99Us = percentile(latencies, 0.99);
+    f.echoMedianUs = percentile(echoLatencies, 0.5);
+    f.echoP99Us = percentile(echoLatencies, 0.99);
 
     f.silentCpu = cpuShare(pid, [] { std::this_thread::sleep_for(kCpuInterval); });
     f.playingCpu = cpuShare(pid, [&] {
@@ -252,13 +307,14 @@ int main(int argc, char** argv)
         return 1;
     }
     const int samples = argc > 3 ? std::atoi(argv[3]) : kDefaultSamples;
-    std::printf("%-22s %12s %12s %6s %14s %14s\n", "wait between receives", "median (us)", "p99 (us)", "lost",
-                "CPU silent %", "CPU playing %");
+    std::printf("%-22s %12s %12s %6s %14s %14s %12s %12s %10s\n", "wait between receives", "median (us)",
+                "p99 (us)", "lost", "CPU silent %", "CPU playing %", "echo median", "echo p99", "ratio");
     for (const char* wait : {"SLEEP", "POLL"}) {
         const Figures f = measure(agent, states, samples, wait);
-        std::printf("%-22s %12.0f %12.0f %6d %14.2f %14.2f\n",
+        std::printf("%-22s %12.0f %12.0f %6d %14.2f %14.2f %12.0f %12.0f %10.2f\n",
                     std::string(wait) == "SLEEP" ? "blind sleep" : "wake on datagram", f.medianUs, f.p99Us, f.lost,
-                    f.silentCpu, f.playingCpu);
+                    f.silentCpu, f.playingCpu, f.echoMedianUs, f.echoP99Us,
+                    f.echoMedianUs > 0 ? f.medianUs / f.echoMedianUs : 0.0);
     }
     std::free(agent);
     return 0;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "net/ReceiveBatch.h"
+
 class Connection {
 public:
     /// \brief Size of each packet's data area; a message must fit with its terminating zero.
@@ -39,8 +41,15 @@ public:
     /// \brief Takes the oldest waiting datagram from the server; true if one arrived.
     bool ReceiveOne();
     /// \brief Drains the socket (bounded), keeping only the newest datagram; true if any arrived.
+    /// Once the socket's descriptor is known this takes one system call while the batch is
+    /// not filled, and none is spent asking whether anything is waiting.
     bool Receive();
 
+    /// \brief Waits at most `usec` microseconds for datagrams and takes them as Receive does;
+    /// true if one from the server was kept. The wait and the receive are one system call once
+    /// the socket's descriptor is known; a signal or a dropped datagram may end it early. With
+    /// blind waiting on it sleeps `usec` first.
+    bool ReceiveWithin(int usec);
     /// \brief Waits at most `usec` microseconds, ending early when a datagram is waiting on the
     /// socket (it may still be one that Receive drops); true in that case. With blind waiting
     /// on, or without an open socket, it simply sleeps for `usec` and returns false.
@@ -76,6 +85,10 @@ private:
 
     bool sendText(const char* text, std::size_t length, bool withTerminator, const char* caller);
     Poll pollOnce();
+    bool receiveBatches();
+    bool keepNewest(int count);
+    bool setReceiveTimeout(int usec);
+    bool accepted(const UDPpacket& packet) const;
     void release();
     void findSocketDescriptor();
     bool waitWithLibrary(int usec);
@@ -94,4 +107,8 @@ private:
     // -1 when it could not be identified (the library's millisecond wait is used then).
     int mSocketFd = -1;
     SDLNet_SocketSet mSocketSet = nullptr;
+    // Receives through the descriptor, when it is known.
+    ReceiveBatch mBatch;
+    // The socket's receive timeout as last set (microseconds), -1 before the first.
+    int mReceiveTimeoutUs = -1;
 };

@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -153,6 +155,9 @@ void WorldData::setEstadoSolenoide(estadoSolenoide estado)
 
 bool WorldData::updateAll()
 {
+    if (iTries > 0 && pConnection != nullptr && pConnection->isOpen() && !pConnection->blindWait()) {
+        return esperaPeloEstado();
+    }
     // A negative TRIES would otherwise count down for ever.
     for (int tentativas = iTries; tentativas > 0; --tentativas) {
         if (pConnection == nullptr) {
@@ -162,8 +167,36 @@ bool WorldData::updateAll()
         if (pConnection->Receive()) {
             return updateFromText(pConnection->data(), pConnection->size());
         }
-        // Ends as soon as a datagram is waiting, so a state is read when it lands.
         pConnection->WaitForData(iSleep);
+    }
+    LOG(log_WARN) << "updated false";
+    return false;
+}
+
+// The TRIES pauses of SLEEP microseconds make one budget, spent in receives
+// that wait until a datagram lands: the agent sleeps until the state is there
+// instead of waking once per pause, and the wait and the receive are one
+// system call. A receive woken by a datagram that is then dropped (a foreign
+// host) waits again for what is left, so no traffic stretches the budget.
+bool WorldData::esperaPeloEstado()
+{
+    using Relogio = std::chrono::steady_clock;
+    const long long orcamentoUs = static_cast<long long>(iTries) * static_cast<long long>(std::max(iSleep, 0));
+    const Relogio::time_point fim = Relogio::now() + std::chrono::microseconds(orcamentoUs);
+    // The first wait is the whole budget, the same in every cycle, so the link's timeout
+    // need not be set again.
+    long long restaUs = orcamentoUs;
+    for (;;) {
+        const int esperaUs = static_cast<int>(std::min<long long>(restaUs, std::numeric_limits<int>::max()));
+        if (pConnection->ReceiveWithin(esperaUs)) {
+            return updateFromText(pConnection->data(), pConnection->size());
+        }
+        // The last wait was only a look at the socket: the budget is spent.
+        if (restaUs == 0) {
+            break;
+        }
+        restaUs = std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(fim - Relogio::now()).count());
     }
     LOG(log_WARN) << "updated false";
     return false;

@@ -98,7 +98,8 @@ public:
 
     /// \brief Link used by updateAll; not owned.
     void setConnection(Connection* connection);
-    /// \brief Polls the link up to TRIES times, SLEEP us apart; true when a message was read.
+    /// \brief Waits for the next datagram at most TRIES x SLEEP us (woken as soon as one lands;
+    /// with blind waiting, TRIES receive attempts SLEEP us apart); true when a message was read.
     bool updateAll();
     /// \brief Parses one document text and replaces the message with it (also on failure);
     /// true when it was read. What updateAll does with each datagram.
@@ -386,6 +387,8 @@ public:
     vector_t getForca(vector_t Vo, vector_t Vf) const;
 
 private:
+    /// \brief updateAll on an open link that can wait for arrivals.
+    bool esperaPeloEstado();
     /// \brief Rebuilds the per-message flag table from mXmlWorldData.
     void indexFlags();
     /// \brief Trilaterates from the distances to the two bottom corners and the top centre.
