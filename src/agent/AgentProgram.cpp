@@ -24,6 +24,9 @@ constexpr const char* kAcceptAnySourceKey = "ACCEPT_ANY_SOURCE";
 constexpr const char* kYes = "YES";
 constexpr const char* kReceiveWaitKey = "RECEIVE_WAIT";
 constexpr const char* kBlindWait = "SLEEP";
+// A UDP port; anything else would silently be cut to its low 16 bits.
+constexpr int kLowestPort = 1;
+constexpr int kHighestPort = 65535;
 
 // Writes the one line on standard error that ends a failed run. Most
 // failures come before logging is configured (or below its threshold), so
@@ -52,7 +55,7 @@ int runWithSettings(const Properties& settingsFile, int argc, char** argv, const
     }
 
     const std::string host = client_properties.propertyValue("SERVER_IP");
-    const int port = intSetting(client_properties, "PORT_TEAM");
+    const int port = boundedIntSetting(client_properties, "PORT_TEAM", kLowestPort, kHighestPort);
 
     LoggerConfigurator log_configurator(client_properties);
     log_configurator.Configure();

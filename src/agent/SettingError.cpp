@@ -17,3 +17,13 @@ int nonNegativeIntSetting(const Properties& props, const std::string& key)
     }
     return value;
 }
+
+int boundedIntSetting(const Properties& props, const std::string& key, int min, int max)
+{
+    const int value = intSetting(props, key);
+    if (value < min || value > max) {
+        throw SettingError(key, props.propertyValue(key) + " is outside " + std::to_string(min) + "-" +
+                                    std::to_string(max));
+    }
+    return value;
+}

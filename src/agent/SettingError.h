@@ -26,3 +26,6 @@ int intSetting(const Properties& props, const std::string& key);
 
 /// \brief As intSetting, and refuses a negative value.
 int nonNegativeIntSetting(const Properties& props, const std::string& key);
+
+/// \brief As intSetting, and refuses a value outside [min, max].
+int boundedIntSetting(const Properties& props, const std::string& key, int min, int max);

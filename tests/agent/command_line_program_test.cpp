@@ -103,7 +103,18 @@ INSTANTIATE_TEST_SUITE_P(
                     ""},
         ProgramCase{"MissingPort", {}, "PORT_TEAM=\n", kStartupFailure, "setting PORT_TEAM: Error converting  to i",
                     ""},
-        ProgramCase{"NegativeSleep", {}, "SLEEP=-1000\n", kStartupFailure, "setting SLEEP: negative value", ""}),
+        ProgramCase{"NegativeSleep", {}, "SLEEP=-1000\n", kStartupFailure, "setting SLEEP: negative value", ""},
+        // A port is never cut to its low 16 bits.
+        ProgramCase{"PortZero", {}, "PORT_TEAM=0\n", kStartupFailure, "agent: setting PORT_TEAM: 0 is outside 1-65535",
+                    ""},
+        ProgramCase{"PortAboveRange", {}, "PORT_TEAM=65536\n", kStartupFailure,
+                    "agent: setting PORT_TEAM: 65536 is outside 1-65535", ""},
+        ProgramCase{"PortOptionAboveRange", {"-p", "70000"}, "", kStartupFailure,
+                    "agent: setting PORT_TEAM: 70000 is outside 1-65535", ""},
+        ProgramCase{"NegativePortOption", {"-p", "-1"}, "", kStartupFailure, "setting PORT_TEAM: -1 is outside", ""},
+        // Negative ids and colours are the user's business: the agent goes on to connect.
+        ProgramCase{"NegativeIdsAccepted", {"-t", "-1", "-v", "-2", "-r", "-3"}, "", kStartupFailure,
+                    "Could not connect", ""}),
     [](const ::testing::TestParamInfo<ProgramCase>& info) { return std::string(info.param.name); });
 
 TEST(ProgramHelp, PrintsEightLinesAndSucceeds)
