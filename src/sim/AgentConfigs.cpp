@@ -52,7 +52,21 @@ void copyFile(const std::string& from, const std::string& to)
     }
 }
 
+// Addresses that bind every interface; no datagram comes from them.
+const char* const kWildcardHosts[] = {"0.0.0.0", "", "::", "*"};
+const char* const kLoopback = "127.0.0.1";
+
 }  // namespace
+
+std::string reachableServerAddress(const std::string& bindHost)
+{
+    for (const char* wildcard : kWildcardHosts) {
+        if (bindHost == wildcard) {
+            return kLoopback;
+        }
+    }
+    return bindHost;
+}
 
 posicaoXY basePositionFractions(const FieldSpec& field, const RobotSpec& robot)
 {
@@ -83,7 +97,8 @@ Properties agentSettings(const Properties& base, const Scenario& scenario, const
         }
     }
     const posicaoXY frac = basePositionFractions(scenario.field, robot);
-    p.setProperty("SERVER_IP", serverHost);
+    // An agent that named the wildcard would drop every answer: they come from loopback.
+    p.setProperty("SERVER_IP", reachableServerAddress(serverHost));
     p.setProperty("PORT_TEAM", std::to_string(serverPort));
     p.setProperty("VERSION", scenario.protocolVersion);
     p.setProperty("TEAM", std::to_string(static_cast<int>(robot.team)));

@@ -13,6 +13,10 @@
 /// team's frame (0 at its own goal line and at its frame's y = -W/2 line).
 posicaoXY basePositionFractions(const FieldSpec& field, const RobotSpec& robot);
 
+/// \brief The address an agent on this machine should send to for a server bound to
+/// `bindHost`: loopback for an address that binds every interface, else `bindHost`.
+std::string reachableServerAddress(const std::string& bindHost);
+
 /// \brief The settings of `robot`'s agent: `base` overwritten with the server address,
 /// identity, base position and the playing rectangle of its role.
 Properties agentSettings(const Properties& base, const Scenario& scenario, const RobotSpec& robot,
