@@ -6,7 +6,10 @@
 # runs/<date-time>/, with match.html, a page that replays the match in a
 # web browser.
 set -euo pipefail
+# Paths on the command line are the caller's; the script works from the checkout.
+caller_dir="$PWD"
 cd "$(dirname "$0")/.."
+from_caller() { case "$1" in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$caller_dir/$1" ;; esac; }
 
 usage() {
   cat <<'USAGE'
@@ -60,7 +63,7 @@ while [ $# -gt 0 ]; do
         --seed) seed=(--seed "$2") ;;
         --yellow) yellow="$2" ;;
         --blue) blue="$2" ;;
-        --dir) run_dir="$2" ;;
+        --dir) run_dir="$(from_caller "$2")" ;;
         --watch-port) watch=(--http "$2") ;;
       esac
       shift 2 ;;
@@ -93,7 +96,8 @@ fi
 check_program_syntax() {
   local option="$1" program="$2"
   case "$program" in
-    */*) [ -f "$program" ] && [ -x "$program" ] || fail "$option $program is not an executable file" ;;
+    */*) local path; path="$(from_caller "$program")"
+         [ -f "$path" ] && [ -x "$path" ] || fail "$option $program is not an executable file" ;;
     agent|agent-b|agent-c) ;;
     *) fail "$option: unknown program '$program' (agent, agent-b, agent-c or the path of an executable)" ;;
   esac
@@ -108,7 +112,7 @@ if [ -z "$build_dir" ]; then
 fi
 program_path() {
   case "$1" in
-    */*) echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")" ;;
+    */*) from_caller "$1" ;;
     *) echo "$(cd "$build_dir" && pwd)/$1" ;;
   esac
 }

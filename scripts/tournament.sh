@@ -6,7 +6,10 @@
 # tournament folder holds results.csv and report.html, and the table with
 # its verdicts is printed.
 set -euo pipefail
+# Paths on the command line are the caller's; the script works from the checkout.
+caller_dir="$PWD"
 cd "$(dirname "$0")/.."
+from_caller() { case "$1" in /*) printf '%s\n' "$1" ;; *) printf '%s\n' "$caller_dir/$1" ;; esac; }
 
 usage() {
   cat <<'USAGE'
@@ -53,10 +56,10 @@ while [ $# -gt 0 ]; do
         --programs) programs_text="$2"; settings_given=1 ;;
         --seeds) seeds="$2"; settings_given=1 ;;
         --length) length="$2"; settings_given=1 ;;
-        --out) out="$2"; settings_given=1 ;;
+        --out) out="$(from_caller "$2")"; settings_given=1 ;;
         --jobs) jobs="$2" ;;
-        --hosts) hosts="$2" ;;
-        --resume) resume="$2" ;;
+        --hosts) hosts="$(from_caller "$2")" ;;
+        --resume) resume="$(from_caller "$2")" ;;
       esac
       shift 2 ;;
     --5v5) scenario=5v5; settings_given=1; shift ;;
@@ -92,6 +95,9 @@ else
   fi
   IFS=',' read -r -a programs <<<"$programs_text"
   [ ${#programs[@]} -ge 2 ] || fail "--programs needs at least two programs, comma separated"
+  for i in "${!programs[@]}"; do
+    case "${programs[$i]}" in */*) programs[$i]="$(from_caller "${programs[$i]}")" ;; esac
+  done
   for p in "${programs[@]}"; do
     case "$p" in
       */*) [ -f "$p" ] && [ -x "$p" ] || fail "--programs: $p is not an executable file" ;;
