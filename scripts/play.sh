@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one match on the simulated server: installs and builds what is
-# missing, starts simserver and one agent per robot (each in its own working
-# directory with generated settings), waits for the end, stops everything it
+# missing, starts simserver and one agent per robot (through scripts/team.sh,
+# each in its own working directory with generated settings), waits for the end, stops everything it
 # started and prints the summary. Every file of the run stays in
 # runs/<date-time>/, with match.html, a page that replays the match in a
 # web browser.
@@ -208,20 +208,17 @@ if [ ${#watch[@]} -gt 0 ]; then
   echo "play.sh: watch the match live: open $address in a web browser"
 fi
 
-# One working directory per robot, its config.ini naming the server's port.
-"$simserver" --scenario "$scenario" --port "$port" --agent-configs "$run_dir" \
-  --agent-template config/config.ini --velocidade config/velocidade.ini > "$run_dir/agents.txt"
-
-while read -r dir; do
-  case "$(basename "$dir")" in
-    *-yellow-*) agent="$yellow_path" ;;
-    *) agent="$blue_path" ;;
-  esac
-  ( cd "$dir" && exec "$agent" > agent.out 2> agent.log ) &
+# Agents start as on a real field: one team.sh per colour, each robot in its
+# folder <vt_id>-<colour>-<nickname> of the run's; stopping a team.sh stops its agents.
+team_args=(--server "127.0.0.1:$port" --dir "$run_dir" --quiet --wait 10)
+[ "$scenario" = config/scenario-5v5.ini ] && team_args+=(--5v5)
+for colour in yellow blue; do
+  program="$yellow_path"
+  [ "$colour" = blue ] && program="$blue_path"
+  ./scripts/team.sh "${team_args[@]}" --team "$colour" --program "$program" > "$run_dir/team-$colour.txt" 2>&1 &
   pids+=("$!")
-  echo "$!" > "$dir/pid"
-done < "$run_dir/agents.txt"
-echo "play.sh: started ${#pids[@]} agents; the match is on (progress in $run_dir/server.log)"
+done
+echo "play.sh: started both teams; the match is on (progress in $run_dir/server.log)"
 
 # In real time, one line on the terminal follows the clock, mode and score.
 if [ ${#fast[@]} -eq 0 ] && [ -t 1 ]; then
@@ -236,25 +233,20 @@ server_status=0
 wait "$server_pid" || server_status=$?
 server_pid=""
 
-# The agents end by themselves once they have seen "time over".
+# The agents end by themselves once they have seen "time over", and each
+# team.sh with them; one still running is stopped and says so.
 for _ in $(seq 1 50); do
   alive=0
   for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
   [ "$alive" -eq 0 ] && break
   sleep 0.1
 done
-i=0
-while read -r dir; do
-  pid="${pids[$i]}"
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "$(basename "$dir"): still running, stopped" >> "$run_dir/agents-exit.txt"
-  else
-    status=0
-    wait "$pid" || status=$?
-    echo "$(basename "$dir"): exit $status" >> "$run_dir/agents-exit.txt"
-  fi
-  i=$((i + 1))
-done < "$run_dir/agents.txt"
+for pid in "${pids[@]}"; do
+  kill -0 "$pid" 2>/dev/null && kill -TERM "$pid" 2>/dev/null || true
+done
+for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+grep -h -E '^-?[0-9]+-(yellow|blue)-[^:]*: ' "$run_dir/team-yellow.txt" "$run_dir/team-blue.txt" \
+  > "$run_dir/agents-exit.txt" || true
 
 render_replay
 

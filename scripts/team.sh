@@ -271,14 +271,16 @@ done
 cleanup
 
 failed=0 never=()
+# One line per robot, named by its folder (<vt_id>-<colour>-<nickname>).
 for i in "${!nicks[@]}"; do
+  name="$(basename "${robot_dirs[$i]}")"
   case "${states[$i]}" in
     unreachable) never+=("${nicks[$i]}"); failed=1
-      echo "${nicks[$i]} (vt_id ${vts[$i]}): never connected" ;;
+      echo "$name: never connected" ;;
     done) [ "${statuses[$i]}" -eq 0 ] || failed=1
-      echo "${nicks[$i]} (vt_id ${vts[$i]}): exit ${statuses[$i]}" ;;
+      echo "$name: exit ${statuses[$i]}" ;;
     *) failed=1
-      echo "${nicks[$i]} (vt_id ${vts[$i]}): stopped" ;;
+      echo "$name: still running, stopped" ;;
   esac
 done
 if [ "${#never[@]}" -gt 0 ]; then

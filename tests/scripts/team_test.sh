@@ -68,7 +68,7 @@ check "server ends the match" test "$server_status" -eq 0
 check "yellow team ends with 0" test "$yellow_status" -eq 0
 check "blue team ends with 0" test "$blue_status" -eq 0
 check "every robot admitted" test "$(grep -c 'admitted yes' "$work/summary.txt")" -eq 6
-check "every agent ended with 0" test "$(cat "$work/yellow.out" "$work/blue.out" | grep -c ': exit 0$')" -eq 6
+check "every agent ended with 0" test "$(cat "$work/yellow.out" "$work/blue.out" | grep -c '^[0-9]*-[a-z]*-[A-Z0-9]*: exit 0$')" -eq 6
 check "yellow retried before the server was up" grep -q "Could not connect" "$work/yellow/2-yellow-Y1/agent.log"
 check "settings per team and per robot" grep -qx "LOG_LEVEL=WARN" "$work/yellow/1-yellow-GO/config.ini"
 check "team-wide setting" grep -qx "LOG_LEVEL=ERROR" "$work/yellow/3-yellow-Y2/config.ini"
