@@ -10,8 +10,8 @@ namespace {
 // Below this the ball counts as lying still (mm/s).
 constexpr double kBallRest = 1.0;
 // The engine's solver passes per step (its recommended values).
-constexpr int kVelocityIterations = 8;
-constexpr int kPositionIterations = 3;
+constexpr int kVelocityIterations = 10;
+constexpr int kPositionIterations = 10;
 
 // What a fixture belongs to, kept in its user data.
 enum class Part : std::uintptr_t { Wall = 1, Robot = 2, Ball = 3 };
