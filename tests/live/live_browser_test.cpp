@@ -97,7 +97,7 @@ TEST(LiveInBrowser, ThePageFollowsAMatchOfTheAgentsAndEndsWithItsSummary)
     ASSERT_GT(httpPort, 0);
 
     MatchSetup setup;
-    setup.serverArgs = {"--length", "8", "--http", std::to_string(httpPort)};
+    setup.serverArgs = {"--length", "15", "--http", std::to_string(httpPort)};
     std::string state;
     long liveFrames = -1;
     long finalFrames = -1;
