@@ -44,6 +44,9 @@ TEST(CommandLineMessages, EachBadLineGetsItsOwnMessage)
         {{"--yellow-program", ""}, "--yellow-program needs a name of 1 to 200 printable characters"},
         {{"--blue-program", "a\tb"}, "--blue-program needs a name of 1 to 200 printable characters"},
         {{"--blue-program", longName.c_str()}, "--blue-program needs a name of 1 to 200 printable characters"},
+        {{"--http", "65536"}, "--http needs a port number from 0 to 65535"},
+        {{"--http", "80x"}, "--http needs a port number from 0 to 65535"},
+        {{"--http", "0", "--http-host", ""}, "--http-host needs an address"},
     };
     for (const BadLine& c : cases) {
         SimOptions o;
@@ -80,6 +83,9 @@ TEST(CommandLineMessages, GoodLinesSetEveryField)
     EXPECT_EQ(defaults.host, "127.0.0.1");
     EXPECT_EQ(defaults.yellowProgram, "agent");
     EXPECT_FALSE(defaults.seedSet);
+    // Not served live unless asked, and then only to this machine unless told otherwise.
+    EXPECT_LT(defaults.httpPort, 0);
+    EXPECT_EQ(defaults.httpHost, "127.0.0.1");
     EXPECT_EQ(parse({"-h"}, defaults, error), ParseOutcome::Help);
 }
 
