@@ -229,7 +229,10 @@ fi
 trap - INT TERM
 
 python3 -B scripts/tournament_report.py report "$out"
-unfinished=$(while IFS=$'\t' read -r _ _ _ _ _ folder; do [ -f "$out/$folder/done" ] || echo "$folder"; done < "$out/matches.txt" | wc -l)
+unfinished=0
+while IFS=$'\t' read -r _ _ _ _ _ folder; do
+  [ -f "$out/$folder/done" ] || unfinished=$((unfinished + 1))
+done < "$out/matches.txt"
 if [ "$unfinished" -gt 0 ]; then
   echo "tournament.sh: $unfinished matches did not finish (see their play.log); run again with --resume $out" >&2
   exit 1

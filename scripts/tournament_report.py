@@ -262,6 +262,7 @@ def svg_mean_chart(pairings, short):
         y = 20 + i * row_h
         parts.append('<text x="4" y="%d" class="name">%s − %s</text>' % (
             y + 4, html.escape(short(p["a"])), html.escape(short(p["b"]))))
+        parts.append('<text x="4" y="%d" class="axis">%s</text>' % (y + 16, fmt_ci(p["mean"], p["low"], p["high"])))
         if p["low"] is not None:
             parts.append('<line x1="%.1f" y1="%d" x2="%.1f" y2="%d" class="ci"/>' % (x(p["low"]), y, x(p["high"]), y))
         parts.append('<circle cx="%.1f" cy="%d" r="5" class="dot"><title>%s</title></circle>' % (
