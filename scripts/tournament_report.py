@@ -52,11 +52,14 @@ def plan(args):
                                         args.programs[y], args.programs[bl], folder]))
     settings = {"programs": args.programs, "seeds": args.seeds, "scenario": args.scenario,
                 "length": args.length, "matches": len(lines)}
-    with open(os.path.join(args.dir, "tournament.json"), "w") as f:
-        json.dump(settings, f, indent=2)
-        f.write("\n")
     with open(os.path.join(args.dir, "matches.txt"), "w") as f:
         f.write("".join(line + "\n" for line in lines))
+    # Written last: --resume takes a folder with tournament.json as complete.
+    path = os.path.join(args.dir, "tournament.json")
+    with open(path + ".partial", "w") as f:
+        json.dump(settings, f, indent=2)
+        f.write("\n")
+    os.replace(path + ".partial", path)
 
 
 # ---------------------------------------------------------------- reading
