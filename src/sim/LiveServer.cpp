@@ -19,7 +19,11 @@ constexpr std::size_t kViewerBacklog = 300;
 // The record kept for late viewers: hours of five a side in real time.
 constexpr std::size_t kMaxRecordBytes = std::size_t{256} << 20;
 // Steps written to a stream in one go when it is behind.
-constexpr std::size_t kLinesPerWrite = 64;
+constexpr std::size_t kLinesPerWrite = 256;
+// A stream is written at most this often (a browser draws about this often):
+// in fast mode each viewer then wakes for a batch of steps rather than for
+// every step, which leaves the processor to the simulation.
+constexpr auto kMinWriteInterval = 16ms;
 // A stream with nothing new gets a comment this often, which also finds dead peers.
 constexpr auto kHeartbeat = 2000ms;
 // Requests are a line and a few headers: no body is ever needed.
@@ -138,7 +142,9 @@ void LiveServer::route()
         const LiveFeed::ViewerId id = *viewer;
         res.set_chunked_content_provider(
             "text/event-stream",
-            [this, id, started = false](std::size_t, httplib::DataSink& sink) mutable {
+            [this, id, started = false, lastWrite = std::chrono::steady_clock::time_point()](
+                std::size_t, httplib::DataSink& sink) mutable {
+                std::this_thread::sleep_until(lastWrite + kMinWriteInterval);
                 std::string out;
                 if (!started) {
                     started = true;
@@ -159,6 +165,7 @@ void LiveServer::route()
                 if (!sink.write(out.data(), out.size())) {
                     return false;
                 }
+                lastWrite = std::chrono::steady_clock::now();
                 if (batch.ended) {
                     sink.done();
                 }
