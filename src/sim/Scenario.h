@@ -48,7 +48,7 @@ struct PhysicsSpec {
     /// \brief Centre-to-centre distance of a ball seated in the V of the kicker mouth.
     double mouthDepth = 20.0;
     /// \brief Half width of the kicker mouth where it opens onto the front of the robot.
-    double mouthHalfWidth = 37.0;
+    double mouthHalfWidth = 36.0;
     /// \brief Masses in kg.
     double robotMass = 0.4;
     double ballMass = 0.046;
