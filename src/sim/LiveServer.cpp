@@ -6,6 +6,8 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "sim/CappedHttpServer.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -26,8 +28,10 @@ constexpr std::size_t kLinesPerWrite = 256;
 constexpr auto kMinWriteInterval = 16ms;
 // A stream with nothing new gets a comment this often, which also finds dead peers.
 constexpr auto kHeartbeat = 2000ms;
-// Requests are a line and a few headers: no body is ever needed.
+// Requests are a line and a few headers: no body is ever needed, and the whole
+// request stays well under the cap (a browser's is about a kilobyte).
 constexpr std::size_t kMaxRequestBody = 4096;
+constexpr std::size_t kMaxRequestBytes = 32768;
 constexpr time_t kReadTimeoutSeconds = 3;
 // A viewer whose socket takes no data for this long is dropped.
 constexpr time_t kWriteTimeoutSeconds = 3;
@@ -179,7 +183,7 @@ bool LiveServer::start(const std::string& host, int port, std::string& error)
 {
     // A viewer that goes away mid-write is an error on its own stream, never the end of the match.
     std::signal(SIGPIPE, SIG_IGN);
-    mHttp = std::make_unique<httplib::Server>();
+    mHttp = std::make_unique<CappedHttpServer>(kMaxRequestBytes);
     route();
     const int bound = port == 0 ? mHttp->bind_to_any_port(host) : (mHttp->bind_to_port(host, port) ? port : -1);
     if (bound <= 0) {
