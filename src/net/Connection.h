@@ -1,7 +1,7 @@
 #pragma once
 // The agent's one UDP channel to the server: whole XML texts, one per
 // datagram, to and from a single fixed server address. Nothing blocks
-// except WaitForData, and that only for the pause it is given.
+// except ReceiveWithin and WaitForData, and those only for the pause given.
 
 #include <SDL_net.h>
 
@@ -45,10 +45,10 @@ public:
     /// not filled, and none is spent asking whether anything is waiting.
     bool Receive();
 
-    /// \brief Waits at most `usec` microseconds for datagrams and takes them as Receive does;
-    /// true if one from the server was kept. The wait and the receive are one system call once
-    /// the socket's descriptor is known; a signal or a dropped datagram may end it early. With
-    /// blind waiting on it sleeps `usec` first.
+    /// \brief Waits up to `usec` microseconds for datagrams and takes them as Receive does;
+    /// true if one from the server was kept. Once the socket's descriptor is known the wait and
+    /// the receive are one system call, and the pause rounds up to the kernel's tick. A signal
+    /// or a dropped datagram may end it early. With blind waiting on it sleeps `usec` first.
     bool ReceiveWithin(int usec);
     /// \brief Waits at most `usec` microseconds, ending early when a datagram is waiting on the
     /// socket (it may still be one that Receive drops); true in that case. With blind waiting
