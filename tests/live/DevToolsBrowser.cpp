@@ -169,7 +169,7 @@ nlohmann::json DevToolsBrowser::call(const std::string& method, const nlohmann::
 
 nlohmann::json DevToolsBrowser::evaluate(const std::string& expression)
 {
-    const nlohmann::json r = call("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}}, true);
+    const nlohmann::json r = call("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}}, true);
     if (r.is_object() && r.contains("result") && r["result"].contains("value")) {
         return r["result"]["value"];
     }

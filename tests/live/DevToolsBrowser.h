@@ -23,7 +23,8 @@ public:
     /// `width` × `height` page; false with `error` set on failure.
     bool open(const std::string& chromium, const std::string& workDir, const std::string& url, int width,
               int height, std::string& error);
-    /// \brief The value of a JavaScript expression in the page, as JSON (null on failure).
+    /// \brief The value of a JavaScript expression in the page (a promise's, once settled),
+    /// as JSON (null on failure).
     nlohmann::json evaluate(const std::string& expression);
     /// \brief A PNG of the page ("" on failure).
     std::string screenshot();

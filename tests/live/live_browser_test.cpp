@@ -102,6 +102,7 @@ TEST(LiveInBrowser, ThePageFollowsAMatchOfTheAgentsAndEndsWithItsSummary)
     long liveFrames = -1;
     long finalFrames = -1;
     bool downloadShown = false;
+    std::string savedPage;
     std::string summary;
     PngImage shot;
     setup.duringMatch = [&](int) {
@@ -127,6 +128,9 @@ TEST(LiveInBrowser, ThePageFollowsAMatchOfTheAgentsAndEndsWithItsSummary)
         EXPECT_TRUE(waitFor([&] { return pageState(browser) == "finished"; })) << pageState(browser);
         finalFrames = pageFrames(browser);
         downloadShown = browser.evaluate("!document.getElementById('live-download').hidden") == true;
+        const nlohmann::json saved =
+            browser.evaluate("fetch(document.getElementById('live-download').href).then((r) => r.text())");
+        savedPage = saved.is_string() ? saved.get<std::string>() : "";
         const nlohmann::json text = browser.evaluate("document.getElementById('live-summary').textContent");
         summary = text.is_string() ? text.get<std::string>() : "";
     };
@@ -144,6 +148,12 @@ TEST(LiveInBrowser, ThePageFollowsAMatchOfTheAgentsAndEndsWithItsSummary)
     // Though it joined late, the page ends with every step of the record.
     EXPECT_EQ(finalFrames, static_cast<long>(m.record.size()));
     EXPECT_TRUE(downloadShown);
+    // The replay page it saves is the one the server makes of the record.
+    const std::string rendered = m.dir + "/rendered.html";
+    const std::string render = std::string(SIMSERVER_PATH) + " --render " + m.dir + "/record.jsonl -o " + rendered +
+                               " > /dev/null";
+    ASSERT_EQ(std::system(render.c_str()), 0) << render;
+    EXPECT_TRUE(savedPage == readFile(rendered)) << "saved page of " << savedPage.size() << " bytes differs";
     EXPECT_NE(summary.find("final score"), std::string::npos) << summary;
     if (!::testing::Test::HasFailure()) {
         std::error_code ignored;
