@@ -107,7 +107,7 @@ struct RulesSpec {
     /// \brief Play time after which a ball that has not moved more than
     /// `stallDistance` (mm) is put back into play from a free-ball spot.
     double stallTime = 10.0;
-    double stallDistance = 5.0;
+    double stallDistance = 30.0;
     /// \brief The free-ball spots are (+-freeBallX, +-freeBallY).
     double freeBallX = 375.0;
     double freeBallY = 450.0;

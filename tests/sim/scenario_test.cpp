@@ -257,6 +257,23 @@ TEST(RefereeStall, ABallThatStaysPutForTheStallTimeIsPutBackIntoPlay)
     EXPECT_FALSE(r.ballStalled({121.0, 50.0})) << "the watch starts over";
 }
 
+TEST(RefereeStall, ABallRattlingInACornerIsStalledWithTheDefaults)
+{
+    RulesSpec rules;  // 10 s, 30 mm
+    rules.matchLength = 100.0;
+    rules.kickoffPause = 0.0;
+    Referee r(rules, 0.1);
+    r.tick();
+    bool stalled = false;
+    int step = 0;
+    // Kicked against the walls again and again, the ball shakes by 25 mm.
+    for (; step < 200 && !stalled; ++step) {
+        stalled = r.ballStalled({-720.0 + (step % 3) * 12.5, 610.0 - (step % 2) * 10.0});
+    }
+    EXPECT_TRUE(stalled);
+    EXPECT_EQ(step, 101);
+}
+
 TEST(RefereeStall, FreeBallSpotsAreOnePerQuarter)
 {
     RulesSpec rules;
