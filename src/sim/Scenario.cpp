@@ -17,6 +17,10 @@ namespace {
 constexpr std::size_t kMaxNicknameLength = 32;
 constexpr int kMaxRobots = 64;
 constexpr int kMaxSubSteps = 200;
+constexpr double kMaxMass = 1000.0;
+constexpr double kMaxAccel = 1.0e7;
+constexpr double kMaxFriction = 10.0;
+constexpr double kMaxSeconds = 86400.0;
 // The prongs of the kicker mouth may taper to a tip this wide, no less (mm).
 constexpr double kMinProngTip = 0.5;
 const char* const kRobotPrefix = "ROBOT_";
@@ -317,24 +321,36 @@ void validateScenario(const Scenario& s)
             "MOUTH_DEPTH and MOUTH_HALF_WIDTH allow no kicker mouth in the robot: the seated ball must fit "
             "between prongs that end at least 0.5 mm inside the robot's sides");
     require(p.subSteps >= 1 && p.subSteps <= kMaxSubSteps, "SUB_STEPS must be from 1 to 200");
-    require(p.robotMass > 0 && p.ballMass > 0, "ROBOT_MASS and BALL_MASS must be positive");
-    require(p.motorAccel > 0 && p.gripAccel > 0, "MOTOR_ACCEL and GRIP_ACCEL must be positive");
+    // Upper bounds too: the engine computes in single precision, where a huge
+    // mass or acceleration turns into infinities and then NaN poses.
+    require(p.robotMass > 0 && p.ballMass > 0 && p.robotMass <= kMaxMass && p.ballMass <= kMaxMass,
+            "ROBOT_MASS and BALL_MASS must be above 0 and at most 1000 kg");
+    require(p.motorAccel > 0 && p.gripAccel > 0 && p.motorAccel <= kMaxAccel && p.gripAccel <= kMaxAccel,
+            "MOTOR_ACCEL and GRIP_ACCEL must be above 0 and at most 1e7 mm/s^2");
     require(p.ballKeep > 0 && p.ballKeep <= 1, "BALL_KEEP must be above 0 and at most 1");
     require(p.wallRestitution >= 0 && p.wallRestitution <= 1, "WALL_RESTITUTION must be from 0 to 1");
     require(p.ballRobotRestitution >= 0 && p.ballRobotRestitution <= 1 && p.robotRestitution >= 0 &&
                 p.robotRestitution <= 1,
             "BALL_ROBOT_RESTITUTION and ROBOT_RESTITUTION must be from 0 to 1");
-    require(p.ballRobotFriction >= 0 && p.robotFriction >= 0, "frictions must not be negative");
+    require(p.ballRobotFriction >= 0 && p.robotFriction >= 0 && p.ballRobotFriction <= kMaxFriction &&
+                p.robotFriction <= kMaxFriction,
+            "frictions must be from 0 to 10");
     require(p.kickReach >= 0 && p.kickHalfAngleDeg >= 0 && p.kickHalfAngleDeg <= 180,
             "KICK_REACH >= 0 and KICK_HALF_ANGLE from 0 to 180");
     require(p.kickSpeedPerForce >= 0 && p.kickMaxSpeed > 0, "KICK_SPEED_PER_FORCE >= 0 and KICK_MAX_SPEED > 0");
     // A faster ball than the engine's largest move per step would be slowed by it.
     require(p.kickMaxSpeed * p.timeStep / p.subSteps < 0.9 * kMaxMoveMm,
             "KICK_MAX_SPEED too high for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
+    require(p.wheelGain * (p.maxLevel - p.deadBand) * p.timeStep / p.subSteps < 0.9 * kMaxMoveMm,
+            "WHEEL_GAIN and WHEEL_MAX_LEVEL give robots too fast for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
     const RulesSpec& r = s.rules;
     require(r.matchLength > 0 && r.matchLength <= 86400, "MATCH_LENGTH must be from 0 to 86400 s");
-    require(r.kickoffPause >= 0 && r.warnEnding >= 0 && r.timeOverLength >= 0, "pauses must not be negative");
-    require(r.stallTime > 0 && r.stallDistance > 0, "STALL_TIME and STALL_DISTANCE must be positive");
+    // Times are counted in whole steps: bounded so that the count stays a number.
+    require(r.kickoffPause >= 0 && r.warnEnding >= 0 && r.timeOverLength >= 0 && r.kickoffPause <= kMaxSeconds &&
+                r.warnEnding <= kMaxSeconds && r.timeOverLength <= kMaxSeconds,
+            "pauses must be from 0 to 86400 s");
+    require(r.stallTime > 0 && r.stallDistance > 0 && r.stallTime <= kMaxSeconds,
+            "STALL_TIME must be from 0 to 86400 s and STALL_DISTANCE positive");
     require(r.freeBallX >= 0 && r.freeBallX < f.length / 2 && r.freeBallY >= 0 && r.freeBallY < f.width / 2,
             "FREE_BALL_X and FREE_BALL_Y must lie inside the field");
     require(s.camera.distNoise >= 0 && s.camera.angleNoise >= 0, "NOISE_DIST and NOISE_ANGLE must not be negative");

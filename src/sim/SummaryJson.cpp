@@ -32,12 +32,12 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
     }
     nlohmann::ordered_json robots = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < r.scenario.robots.size() && i < r.robots.size(); ++i) {
-        const RobotSpec& spec = r.scenario.robots[i];
+        const RobotSpec& setup = r.scenario.robots[i];
         const RobotStats& s = r.robots[i];
         const PlayFigures& f = r.play.robots()[i];
-        robots.push_back({{"id", spec.vtId},
-                          {"team", teamName(spec.team)},
-                          {"nickname", spec.nickname},
+        robots.push_back({{"id", setup.vtId},
+                          {"team", teamName(setup.team)},
+                          {"nickname", setup.nickname},
                           {"admitted", s.admitted},
                           {"agentNickname", s.agentNickname},
                           {"connectReply", s.connectReply},
