@@ -164,6 +164,12 @@ std::size_t LiveFeed::appendSteps(std::size_t from, std::size_t end, std::size_t
     return step;
 }
 
+bool LiveFeed::finished() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mFinished;
+}
+
 std::string LiveFeed::closing() const
 {
     std::lock_guard<std::mutex> lock(mMutex);

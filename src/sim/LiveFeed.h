@@ -67,6 +67,8 @@ public:
     /// \brief Appends steps `from` (or the oldest kept, if later) up to `end` to `out`, each
     /// with its newline, until `out` holds `maxBytes` or more; the number of the next step.
     std::size_t appendSteps(std::size_t from, std::size_t end, std::size_t maxBytes, std::string& out) const;
+    /// \brief Whether finish() was called.
+    bool finished() const;
     /// \brief The text given to finish(), or "" while the match goes on.
     std::string closing() const;
     /// \brief Viewers currently joined.

@@ -162,8 +162,9 @@ void LiveServer::route(const std::string& host)
             "text/event-stream",
             [this, id, started = false, behind = false, lastWrite = std::chrono::steady_clock::time_point()](
                 std::size_t, httplib::DataSink& sink) mutable {
-                // A viewer still behind (a full batch last time) gets the next one at once.
-                if (!behind) {
+                // Once the match is over, a viewer still behind (a full batch last time)
+                // gets the next batch at once: the server is about to go.
+                if (!behind || !mFeed.finished()) {
                     std::this_thread::sleep_until(lastWrite + kMinWriteInterval);
                 }
                 std::string out;

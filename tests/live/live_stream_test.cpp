@@ -341,11 +341,9 @@ TEST_F(LiveStream, ALoopbackServerAnswersOnlyRequestsForALoopbackHost)
 {
     startServer({"--wait", "0", "--length", "2"});
     const std::string port = std::to_string(mServer.httpPort());
+    // The names themselves are checked in the unit tests; here, that the server applies the check.
     const std::pair<std::string, int> cases[] = {
-        {"127.0.0.1:" + port, 200},     {"localhost:" + port, 200},          {"LocalHost", 200},
-        {"[::1]:" + port, 200},         {"127.0.0.2", 200},                  {"evil.example:" + port, 403},
-        {"127.0.0.1.evil.example", 403}, {"192.168.1.10:" + port, 403},      {"", 403},
-    };
+        {"localhost:" + port, 200}, {"evil.example:" + port, 403}, {"", 403}};
     for (const auto& [host, status] : cases) {
         SCOPED_TRACE("Host: " + host);
         httplib::Client client("127.0.0.1", mServer.httpPort());
