@@ -168,8 +168,8 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
     const std::string& expected = mScenario.robots[r].nickname;
     if (request.nickname != expected) {
         // A team fielded against the wrong robots (the other side's, or another
-        // line-up's) must not drive them. Logged once per nickname, so that an
-        // agent retrying does not flood the log, yet its operator learns why.
+        // line-up's) must not drive them. A nickname new for the robot is logged
+        // even past the cap on refusal lines, so that its operator learns why.
         ++mTraffic.wrongNickname;
         ++stats.wrongNicknames;
         const bool news = stats.lastWrongNickname != request.nickname;
