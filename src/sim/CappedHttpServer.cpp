@@ -88,7 +88,7 @@ public:
     }
 
     bool is_readable() const override { return hasBuffered() || (mBudget > 0 && waitReadable()); }
-    bool is_writable() const override { return const_cast<LimitedStream*>(this)->waitWritable(); }
+    bool is_writable() const override { return waitWritable(); }
 
     ssize_t read(char* ptr, size_t size) override
     {
@@ -156,7 +156,7 @@ private:
 
     // A peer that takes data keeps the response going only while it keeps up
     // with the drain rate on the whole; waiting on it counts against that.
-    bool waitWritable()
+    bool waitWritable() const
     {
         if (waitFor(mSock, POLLOUT, 0)) {
             return true;
@@ -168,7 +168,8 @@ private:
             return false;
         }
         const auto start = Clock::now();
-        const bool ready = waitUntil(POLLOUT, start + std::min(left, std::chrono::duration_cast<Clock::duration>(mWriteTimeout)));
+        const auto wait = std::min(left, std::chrono::duration_cast<Clock::duration>(mWriteTimeout));
+        const bool ready = waitUntil(POLLOUT, start + wait);
         mWriteWaited += Clock::now() - start;
         return ready;
     }
@@ -181,7 +182,7 @@ private:
     std::size_t mBudget = 0;
     Clock::time_point mRequestDeadline;
     std::size_t mWritten = 0;
-    Clock::duration mWriteWaited{};
+    mutable Clock::duration mWriteWaited{};
     char mBuffer[kReadBuffer];
     std::size_t mStart = 0;
     std::size_t mEnd = 0;
