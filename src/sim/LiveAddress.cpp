@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <algorithm>
@@ -49,7 +50,7 @@ std::string reachableAddress(int family)
     }
     std::string found;
     for (const ifaddrs* i = list; i != nullptr && found.empty(); i = i->ifa_next) {
-        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != family) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != family || (i->ifa_flags & IFF_UP) == 0) {
             continue;
         }
         char text[INET6_ADDRSTRLEN] = "";
