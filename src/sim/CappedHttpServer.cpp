@@ -3,24 +3,26 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // Reads are served from a buffer of this size, as the library's own stream does,
 // since its line reader takes one byte at a time.
 constexpr std::size_t kReadBuffer = 4096;
 // Waits are cut into slices this long, so that a server being stopped is noticed.
-constexpr int kWaitSliceMs = 100;
+constexpr milliseconds kWaitSlice{100};
 
-int toMs(time_t sec, time_t usec)
+milliseconds toMs(time_t sec, time_t usec)
 {
-    return static_cast<int>(sec * 1000 + usec / 1000);
+    return milliseconds(sec * 1000 + usec / 1000);
 }
 
 // Whether `sock` becomes ready for `events` within `ms`.
@@ -49,30 +51,57 @@ void addressText(const sockaddr_storage& a, std::string& ip, int& port)
     ip = text;
 }
 
-// A connection's socket with the library's timeouts, reading no more than its
-// budget for the current request.
-class BudgetStream : public httplib::Stream {
+// A connection's socket, reading no more than its budget for the current
+// request and never waiting past the limits or the server's stop.
+class LimitedStream : public httplib::Stream {
 public:
-    BudgetStream(socket_t sock, int readMs, int writeMs) : mSock(sock), mReadMs(readMs), mWriteMs(writeMs) {}
+    LimitedStream(socket_t sock, const std::atomic<socket_t>& serverSocket, const HttpLimits& limits,
+                  milliseconds readTimeout, milliseconds writeTimeout)
+        : mSock(sock), mServerSocket(serverSocket), mLimits(limits), mReadTimeout(readTimeout),
+          mWriteTimeout(writeTimeout)
+    {
+    }
 
-    void newRequest(std::size_t budget) { mBudget = budget; }
+    void newRequest()
+    {
+        mBudget = mLimits.requestBytes;
+        mRequestDeadline = Clock::now() + mLimits.requestTime;
+        mWritten = 0;
+        mWriteWaited = Clock::duration::zero();
+    }
     bool hasBuffered() const { return mStart < mEnd; }
+    bool stopping() const { return mServerSocket == INVALID_SOCKET; }
 
-    bool is_readable() const override { return hasBuffered() || (mBudget > 0 && waitFor(mSock, POLLIN, mReadMs)); }
-    bool is_writable() const override { return waitFor(mSock, POLLOUT, mWriteMs); }
+    // Whether the socket becomes ready for `events` before `deadline`, in slices.
+    bool waitUntil(short events, Clock::time_point deadline) const
+    {
+        while (!stopping()) {
+            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            if (waitFor(mSock, events, static_cast<int>(std::min(left, kWaitSlice).count()))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool is_readable() const override { return hasBuffered() || (mBudget > 0 && waitReadable()); }
+    bool is_writable() const override { return waitWritable(); }
 
     ssize_t read(char* ptr, size_t size) override
     {
         if (!hasBuffered()) {
-            if (mBudget == 0 || !waitFor(mSock, POLLIN, mReadMs)) {
+            if (mBudget == 0 || !waitReadable()) {
                 return -1;
             }
             ssize_t n = 0;
             do {
-                n = ::recv(mSock, mBuffer, std::min(sizeof mBuffer, mBudget), 0);
+                n = ::recv(mSock, mBuffer, std::min(sizeof mBuffer, mBudget), MSG_DONTWAIT);
             } while (n < 0 && errno == EINTR);
             if (n <= 0) {
-                return n;
+                return n < 0 && errno == EAGAIN ? 0 : n;
             }
             mBudget -= static_cast<std::size_t>(n);
             mStart = 0;
@@ -84,15 +113,20 @@ public:
         return static_cast<ssize_t>(n);
     }
 
+    // Never blocks: sends what the socket takes now, after waiting for room.
     ssize_t write(const char* ptr, size_t size) override
     {
-        if (!is_writable()) {
+        if (!waitWritable()) {
             return -1;
         }
         ssize_t n = 0;
         do {
-            n = ::send(mSock, ptr, size, MSG_NOSIGNAL);
+            n = ::send(mSock, ptr, size, MSG_NOSIGNAL | MSG_DONTWAIT);
         } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+        }
+        mWritten += static_cast<std::size_t>(n);
         return n;
     }
 
@@ -117,10 +151,38 @@ public:
     socket_t socket() const override { return mSock; }
 
 private:
+    // The request must be complete by its deadline, however it trickles in.
+    bool waitReadable() const { return waitUntil(POLLIN, std::min(Clock::now() + mReadTimeout, mRequestDeadline)); }
+
+    // A peer that takes data keeps the response going only while it keeps up
+    // with the drain rate on the whole; waiting on it counts against that.
+    bool waitWritable() const
+    {
+        if (waitFor(mSock, POLLOUT, 0)) {
+            return true;
+        }
+        const auto earned = mLimits.writeWaitAllowance +
+                            milliseconds(mWritten * 1000 / std::max<std::size_t>(1, mLimits.drainBytesPerSecond));
+        const auto left = std::chrono::duration_cast<Clock::duration>(earned) - mWriteWaited;
+        if (left <= Clock::duration::zero()) {
+            return false;
+        }
+        const auto start = Clock::now();
+        const auto wait = std::min(left, std::chrono::duration_cast<Clock::duration>(mWriteTimeout));
+        const bool ready = waitUntil(POLLOUT, start + wait);
+        mWriteWaited += Clock::now() - start;
+        return ready;
+    }
+
     socket_t mSock;
-    int mReadMs;
-    int mWriteMs;
+    const std::atomic<socket_t>& mServerSocket;
+    const HttpLimits& mLimits;
+    milliseconds mReadTimeout;
+    milliseconds mWriteTimeout;
     std::size_t mBudget = 0;
+    Clock::time_point mRequestDeadline;
+    std::size_t mWritten = 0;
+    mutable Clock::duration mWriteWaited{};
     char mBuffer[kReadBuffer];
     std::size_t mStart = 0;
     std::size_t mEnd = 0;
@@ -130,23 +192,16 @@ private:
 
 bool CappedHttpServer::process_and_close_socket(socket_t sock)
 {
-    // A send that would block on a peer that does not read gives up after the write timeout too.
-    timeval sendTimeout{write_timeout_sec_, static_cast<suseconds_t>(write_timeout_usec_)};
-    ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    BudgetStream stream(sock, toMs(read_timeout_sec_, read_timeout_usec_), toMs(write_timeout_sec_, write_timeout_usec_));
+    LimitedStream stream(sock, svr_sock_, mLimits, toMs(read_timeout_sec_, read_timeout_usec_),
+                         toMs(write_timeout_sec_, write_timeout_usec_));
     const auto keepAlive = std::chrono::seconds(keep_alive_timeout_sec_);
     bool ok = false;
-    for (std::size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
+    for (std::size_t left = keep_alive_max_count_; left > 0 && !stream.stopping(); --left) {
         // The next request, or the end of a kept-alive connection.
-        const auto deadline = std::chrono::steady_clock::now() + keepAlive;
-        bool ready = stream.hasBuffered();
-        while (!ready && svr_sock_ != INVALID_SOCKET && std::chrono::steady_clock::now() < deadline) {
-            ready = waitFor(sock, POLLIN, kWaitSliceMs);
-        }
-        if (!ready) {
+        if (!stream.hasBuffered() && !stream.waitUntil(POLLIN, Clock::now() + keepAlive)) {
             break;
         }
-        stream.newRequest(mRequestBytes);
+        stream.newRequest();
         bool closed = false;
         ok = process_request(stream, left == 1, closed, nullptr);
         if (!ok || closed) {

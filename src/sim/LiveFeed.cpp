@@ -64,9 +64,11 @@ std::optional<LiveFeed::ViewerId> LiveFeed::join(std::size_t maxViewers)
         return std::nullopt;
     }
     Viewer v;
-    // From the latest step on: what came before is in the record for whoever wants it.
+    // From the latest step on: what came before is in the record for whoever wants
+    // it. Once the match is over, the record may be gone any moment with the
+    // server, so the stream itself carries every step kept.
     const std::size_t published = mForgotten + mSteps.size();
-    v.cursor = published > 0 ? published - 1 : 0;
+    v.cursor = mFinished ? mForgotten : (published > 0 ? published - 1 : 0);
     const ViewerId id = mNextId++;
     mViewers.emplace(id, v);
     return id;
@@ -109,7 +111,9 @@ LiveFeed::Batch LiveFeed::next(ViewerId viewer, std::chrono::milliseconds wait, 
         v.headerSent = true;
     }
     const std::size_t published = mForgotten + mSteps.size();
-    const std::size_t oldest = std::max(mForgotten, published > mBacklog ? published - mBacklog : 0);
+    // A finished record grows no more, so there is nothing to keep up with.
+    const std::size_t oldest =
+        mFinished ? mForgotten : std::max(mForgotten, published > mBacklog ? published - mBacklog : 0);
     if (v.cursor < oldest) {
         batch.skipped = static_cast<long>(oldest - v.cursor);
         v.cursor = oldest;
@@ -135,6 +139,35 @@ std::vector<SharedLine> LiveFeed::snapshot() const
     }
     lines.insert(lines.end(), mSteps.begin(), mSteps.end());
     return lines;
+}
+
+SharedLine LiveFeed::header() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mHeader;
+}
+
+std::size_t LiveFeed::published() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mForgotten + mSteps.size();
+}
+
+std::size_t LiveFeed::appendSteps(std::size_t from, std::size_t end, std::size_t maxBytes, std::string& out) const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    std::size_t step = std::max(from, mForgotten);
+    for (end = std::min(end, mForgotten + mSteps.size()); step < end && out.size() < maxBytes; ++step) {
+        out += *mSteps[step - mForgotten];
+        out += '\n';
+    }
+    return step;
+}
+
+bool LiveFeed::finished() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return mFinished;
 }
 
 std::string LiveFeed::closing() const

@@ -49,8 +49,9 @@ public:
     /// \brief Ends every viewer's reading at once (the server is going away).
     void close();
 
-    /// \brief Registers a viewer that reads on from the latest step (header first);
-    /// nothing when `maxViewers` already read.
+    /// \brief Registers a viewer that reads on from the latest step (header first), or
+    /// from the first step kept once the match is over; nothing when `maxViewers`
+    /// already read.
     std::optional<ViewerId> join(std::size_t maxViewers);
     /// \brief Forgets a viewer.
     void leave(ViewerId viewer);
@@ -59,6 +60,15 @@ public:
 
     /// \brief The record so far, header first (without the steps forgotten).
     std::vector<SharedLine> snapshot() const;
+    /// \brief The header line, or none yet.
+    SharedLine header() const;
+    /// \brief Steps published so far, forgotten ones included: the number of the next step.
+    std::size_t published() const;
+    /// \brief Appends steps `from` (or the oldest kept, if later) up to `end` to `out`, each
+    /// with its newline, until `out` holds `maxBytes` or more; the number of the next step.
+    std::size_t appendSteps(std::size_t from, std::size_t end, std::size_t maxBytes, std::string& out) const;
+    /// \brief Whether finish() was called.
+    bool finished() const;
     /// \brief The text given to finish(), or "" while the match goes on.
     std::string closing() const;
     /// \brief Viewers currently joined.

@@ -29,12 +29,16 @@ constexpr auto kMinWriteInterval = 16ms;
 // A stream with nothing new gets a comment this often, which also finds dead peers.
 constexpr auto kHeartbeat = 2000ms;
 // Requests are a line and a few headers: no body is ever needed, and the whole
-// request stays well under the cap (a browser's is about a kilobyte).
+// request stays well under the cap (a browser's is about a kilobyte) and arrives
+// at once; one that trickles in is dropped after a few seconds.
 constexpr std::size_t kMaxRequestBody = 4096;
-constexpr std::size_t kMaxRequestBytes = 32768;
+constexpr HttpLimits kLimits{32768, std::chrono::milliseconds(5000), std::chrono::milliseconds(5000), 256 * 1024};
 constexpr time_t kReadTimeoutSeconds = 3;
-// A viewer whose socket takes no data for this long is dropped.
+// A viewer whose socket takes no data for this long is dropped, as is one that
+// drains it too slowly on the whole (see HttpLimits).
 constexpr time_t kWriteTimeoutSeconds = 3;
+// The record is sent in pieces of about this size, straight from the feed.
+constexpr std::size_t kRecordPieceBytes = 64 * 1024;
 constexpr time_t kKeepAliveSeconds = 2;
 constexpr std::size_t kKeepAliveRequests = 20;
 // How long the end of the match waits for the viewers to get its summary.
@@ -75,12 +79,6 @@ void appendEvent(std::string& out, const std::string& line)
 
 }  // namespace
 
-std::string liveAddress(const std::string& host, int port)
-{
-    const bool ipv6 = host.find(':') != std::string::npos;
-    return "http://" + (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
-}
-
 LiveServer::LiveServer(std::string page) : mPage(std::move(page)), mFeed(kViewerBacklog, kMaxRecordBytes) {}
 
 LiveServer::~LiveServer()
@@ -88,7 +86,7 @@ LiveServer::~LiveServer()
     stop();
 }
 
-void LiveServer::route()
+void LiveServer::route(const std::string& host)
 {
     httplib::Server& http = *mHttp;
     http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
@@ -101,7 +99,13 @@ void LiveServer::route()
     http.set_tcp_nodelay(true);
     http.set_default_headers({{"X-Content-Type-Options", "nosniff"}, {"Cache-Control", "no-store"}});
 
-    http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    const bool loopback = isLoopbackHost(host);
+    http.set_pre_routing_handler([loopback, host](const httplib::Request& req, httplib::Response& res) {
+        if (loopback && !hostHeaderAllowed(req.get_header_value("Host"), host)) {
+            res.status = 403;
+            res.set_content("this server only answers requests for " + host + " or localhost\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (!isServedPath(req.path)) {
             res.status = 404;
             res.set_content("not found\n", "text/plain");
@@ -120,19 +124,29 @@ void LiveServer::route()
         res.set_content(mPage, "text/html; charset=utf-8");
     });
 
+    // The record as far as it went when asked, piece by piece from the feed itself.
     http.Get("/record.jsonl", [this](const httplib::Request&, httplib::Response& res) {
-        const std::vector<SharedLine> lines = mFeed.snapshot();
-        std::size_t size = 0;
-        for (const SharedLine& l : lines) {
-            size += l->size() + 1;
-        }
-        std::string text;
-        text.reserve(size);
-        for (const SharedLine& l : lines) {
-            text += *l;
-            text += '\n';
-        }
-        res.set_content(std::move(text), "application/x-ndjson");
+        const std::size_t end = mFeed.published();
+        res.set_chunked_content_provider(
+            "application/x-ndjson",
+            [this, end, next = std::size_t{0}, headerSent = false, piece = std::string()](
+                std::size_t, httplib::DataSink& sink) mutable {
+                piece.clear();
+                if (!headerSent) {
+                    headerSent = true;
+                    if (const SharedLine header = mFeed.header()) {
+                        piece = *header + '\n';
+                    }
+                }
+                next = mFeed.appendSteps(next, end, kRecordPieceBytes, piece);
+                if (!piece.empty() && !sink.write(piece.data(), piece.size())) {
+                    return false;
+                }
+                if (next >= end) {
+                    sink.done();
+                }
+                return true;
+            });
     });
 
     http.Get("/events", [this](const httplib::Request&, httplib::Response& res) {
@@ -146,9 +160,13 @@ void LiveServer::route()
         const LiveFeed::ViewerId id = *viewer;
         res.set_chunked_content_provider(
             "text/event-stream",
-            [this, id, started = false, lastWrite = std::chrono::steady_clock::time_point()](
+            [this, id, started = false, behind = false, lastWrite = std::chrono::steady_clock::time_point()](
                 std::size_t, httplib::DataSink& sink) mutable {
-                std::this_thread::sleep_until(lastWrite + kMinWriteInterval);
+                // Once the match is over, a viewer still behind (a full batch last time)
+                // gets the next batch at once: the server is about to go.
+                if (!behind || !mFeed.finished()) {
+                    std::this_thread::sleep_until(lastWrite + kMinWriteInterval);
+                }
                 std::string out;
                 if (!started) {
                     started = true;
@@ -157,6 +175,7 @@ void LiveServer::route()
                     out += "\n\n";
                 }
                 const LiveFeed::Batch batch = mFeed.next(id, kHeartbeat, kLinesPerWrite);
+                behind = batch.lines.size() >= kLinesPerWrite;
                 for (const SharedLine& line : batch.lines) {
                     appendEvent(out, *line);
                 }
@@ -183,8 +202,8 @@ bool LiveServer::start(const std::string& host, int port, std::string& error)
 {
     // A viewer that goes away mid-write is an error on its own stream, never the end of the match.
     std::signal(SIGPIPE, SIG_IGN);
-    mHttp = std::make_unique<CappedHttpServer>(kMaxRequestBytes);
-    route();
+    mHttp = std::make_unique<CappedHttpServer>(kLimits);
+    route(host);
     const int bound = port == 0 ? mHttp->bind_to_any_port(host) : (mHttp->bind_to_port(host, port) ? port : -1);
     if (bound <= 0) {
         error = "cannot serve HTTP on " + host + ":" + std::to_string(port) +

@@ -9,16 +9,15 @@
 #include <string>
 #include <thread>
 
+#include "sim/LiveAddress.h"
 #include "sim/LiveFeed.h"
 
 namespace httplib {
 class Server;
 }
 
-/// \brief The address to open in a browser for `host`:`port` (IPv6 literals bracketed).
-std::string liveAddress(const std::string& host, int port);
-
-/// \brief The HTTP side of a live match: GET "/", "/events" and "/record.jsonl", nothing else.
+/// \brief The HTTP side of a live match: GET "/", "/events" and "/record.jsonl", nothing
+/// else; bound to the loopback, only to requests that name a loopback host.
 class LiveServer {
 public:
     /// \brief Streams at once at most; the rest are told to come back later (503).
@@ -31,6 +30,7 @@ public:
     ~LiveServer();
 
     /// \brief Binds `host`:`port` (0 = any free port) and starts serving; false with `error` set.
+    /// Call once.
     bool start(const std::string& host, int port, std::string& error);
     /// \brief The bound port, once started.
     int port() const { return mPort; }
@@ -43,7 +43,7 @@ public:
     void stop();
 
 private:
-    void route();
+    void route(const std::string& host);
 
     std::string mPage;
     LiveFeed mFeed;

@@ -2,6 +2,18 @@
 
 #include <cstdio>
 
+std::string quotedForLog(const std::string& text)
+{
+    constexpr std::size_t kMaxShown = 40;
+    std::string out = "'";
+    for (std::size_t i = 0; i < text.size() && i < kMaxShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        out += c >= 0x20 && c < 0x7f && c != '\'' ? static_cast<char>(c) : '?';
+    }
+    out += text.size() > kMaxShown ? "'..." : "'";
+    return out;
+}
+
 void printSummary(std::ostream& out, const MatchReport& report)
 {
     const Scenario& scenario = report.scenario;
@@ -47,11 +59,22 @@ void printSummary(std::ostream& out, const MatchReport& report)
                       report.play.robots()[i].shots, report.play.robots()[i].passes);
         out << line;
     }
+    for (std::size_t i = 0; i < robots.size() && i < scenario.robots.size(); ++i) {
+        const RobotSpec& robotSetup = scenario.robots[i];
+        const RobotStats& s = robots[i];
+        if (s.wrongNicknames > 0) {
+            // The nickname came off the network: it may hold anything, so it is quoted as JSON is.
+            std::snprintf(line, sizeof line, "  robot %d %s %s refused %ld connect requests with nickname %s\n",
+                          robotSetup.vtId, teamName(robotSetup.team), robotSetup.nickname.c_str(), s.wrongNicknames,
+                          quotedForLog(s.lastWrongNickname).c_str());
+            out << line;
+        }
+    }
     std::snprintf(line, sizeof line,
                   "datagrams: received %ld, dropped %ld (oversized %ld, invalid %ld, unknown sender %ld, "
-                  "refused connects %ld)\n",
+                  "refused connects %ld, wrong nickname %ld)\n",
                   traffic.datagrams, traffic.dropped(), traffic.oversized, traffic.invalid, traffic.unknownSender,
-                  traffic.refusedConnects);
+                  traffic.refusedConnects, traffic.wrongNickname);
     out << line;
     out.flush();
 }

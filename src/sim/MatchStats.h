@@ -24,6 +24,10 @@ struct RobotStats {
     long noAnswer = 0;
     /// \brief Steps in which the camera did not see the robot.
     long dropouts = 0;
+    /// \brief Connect requests for this robot refused for a nickname not the scenario's,
+    /// and the last such nickname.
+    long wrongNicknames = 0;
+    std::string lastWrongNickname;
 };
 
 /// \brief What came in over the network.
@@ -34,8 +38,10 @@ struct TrafficStats {
     long invalid = 0;
     /// \brief Commands or replies from an address that holds no robot.
     long unknownSender = 0;
-    /// \brief Connect requests refused (malformed, unknown or taken vt_id).
+    /// \brief Connect requests refused (malformed, unknown or taken vt_id, wrong nickname).
     long refusedConnects = 0;
+    /// \brief Of those, requests whose nickname is not the one the scenario gives the robot.
+    long wrongNickname = 0;
 
     long dropped() const { return oversized + invalid + unknownSender + refusedConnects; }
 };
@@ -51,6 +57,10 @@ struct MatchReport {
     std::string blueProgram;
     bool interrupted = false;
 };
+
+/// \brief `text` from the network, fit for a log line: quoted, printable ASCII only
+/// (anything else shown as '?'), at most 40 characters.
+std::string quotedForLog(const std::string& text);
 
 /// \brief Writes the end-of-match summary.
 void printSummary(std::ostream& out, const MatchReport& report);

@@ -85,7 +85,7 @@ void printHelp(std::ostream& out)
            "                       team and robot as JSON to FILE after the match\n"
            "  --yellow-program NAME, --blue-program NAME\n"
            "                       the program each team runs, named in the summary and\n"
-           "                       the record (default: agent)\n"
+           "                       the record (default: unknown)\n"
            "  --http PORT          also serve the match live over HTTP on PORT (0 = any\n"
            "                       free port): open http://ADDR:PORT/ in a web browser\n"
            "  --http-host ADDR     address the live HTTP server binds (default 127.0.0.1;\n"

@@ -31,9 +31,10 @@ struct SimOptions {
     std::string recordFile;
     /// \brief Where the match summary goes as JSON; empty = nowhere.
     std::string summaryFile;
-    /// \brief The program each team runs, as the summary and the record name it.
-    std::string yellowProgram = "agent";
-    std::string blueProgram = "agent";
+    /// \brief The program each team runs, as the summary and the record name it; the
+    /// server cannot see which program drives a robot, so without a name it says so.
+    std::string yellowProgram = "unknown";
+    std::string blueProgram = "unknown";
     /// \brief Port that serves the match live over HTTP; negative = not served.
     int httpPort = -1;
     /// \brief Address the live HTTP server binds.

@@ -119,13 +119,29 @@ int SimServer::robotAt(const PeerAddress& from) const
     return -1;
 }
 
-void SimServer::refuse(const PeerAddress& from, const std::string& why)
+int SimServer::pendingAt(const PeerAddress& from) const
+{
+    for (std::size_t i = 0; i < mLinks.size(); ++i) {
+        if (mLinks[i].pending && mLinks[i].pendingAddress == from) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::string SimServer::robotName(std::size_t robot) const
+{
+    const RobotSpec& r = mScenario.robots[robot];
+    return "robot " + std::to_string(r.vtId) + " (" + teamName(r.team) + " " + r.nickname + ")";
+}
+
+void SimServer::refuse(const PeerAddress& from, const std::string& why, bool alwaysLog)
 {
     ++mTraffic.refusedConnects;
     const char* answer = connectAnswer(false);
     mSocket.send(from, answer, std::strlen(answer));
-    if (!mOptions.quiet && mRefusalsLogged < kMaxRefusalsLogged) {
-        ++mRefusalsLogged;
+    if (!mOptions.quiet && (alwaysLog || mRefusalsLogged < kMaxRefusalsLogged)) {
+        mRefusalsLogged += alwaysLog ? 0 : 1;
         std::cerr << "simserver: connect from " << from.text() << " refused: " << why << "\n";
     }
 }
@@ -146,7 +162,24 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
         refuse(from, "no robot with vt_id " + std::to_string(request.vtId));
         return;
     }
-    Link& link = mLinks[static_cast<std::size_t>(robot)];
+    const std::size_t r = static_cast<std::size_t>(robot);
+    Link& link = mLinks[r];
+    RobotStats& stats = mRobotStats[r];
+    const std::string& expected = mScenario.robots[r].nickname;
+    if (request.nickname != expected) {
+        // A team fielded against the wrong robots (the other side's, or another
+        // line-up's) must not drive them. A nickname new for the robot is logged
+        // even past the cap on refusal lines, so that its operator learns why.
+        ++mTraffic.wrongNickname;
+        ++stats.wrongNicknames;
+        const bool news = stats.lastWrongNickname != request.nickname;
+        stats.lastWrongNickname = request.nickname;
+        refuse(from,
+               robotName(r) + " has nickname " + quotedForLog(expected) + ", the request gives " +
+                   quotedForLog(request.nickname),
+               news);
+        return;
+    }
     if (link.admitted && link.address != from) {
         refuse(from, "robot " + std::to_string(request.vtId) + " is taken");
         return;
@@ -155,21 +188,55 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
         refuse(from, "this address already drives another robot");
         return;
     }
-    link.admitted = true;
-    link.address = from;
-    link.replied = false;
-    link.answered = false;
-    link.missedInRow = 0;
-    RobotStats& stats = mRobotStats[static_cast<std::size_t>(robot)];
-    stats.admitted = true;
-    stats.agentNickname = request.nickname;
+    if (!link.admitted) {
+        // The latest request waits for its reply; an earlier one that never replied
+        // (its agent gone, or its answer lost) gives way, as does another robot's
+        // request from this same address.
+        const int before = pendingAt(from);
+        if (before >= 0) {
+            mLinks[static_cast<std::size_t>(before)].pending = false;
+        }
+        link.pending = true;
+        link.pendingAddress = from;
+        link.pendingNickname = request.nickname;
+    }
     const char* accept = connectAnswer(true);
     mSocket.send(from, accept, std::strlen(accept));
     mSocket.send(from, mServerConnect.data(), mServerConnect.size());
+}
+
+void SimServer::handleReply(bool accepted, int holder, const PeerAddress& from)
+{
+    if (holder >= 0) {
+        // A repeated handshake of a robot already admitted.
+        mRobotStats[static_cast<std::size_t>(holder)].connectReply = accepted ? "true" : "false";
+        return;
+    }
+    const int robot = pendingAt(from);
+    if (robot < 0) {
+        ++mTraffic.unknownSender;
+        return;
+    }
+    const std::size_t r = static_cast<std::size_t>(robot);
+    Link& link = mLinks[r];
+    RobotStats& stats = mRobotStats[r];
+    link.pending = false;
+    stats.connectReply = accepted ? "true" : "false";
+    if (!accepted) {
+        if (!mOptions.quiet) {
+            std::cerr << "simserver: " << robotName(r) << ": the agent at " << from.text() << " declined\n";
+        }
+        return;
+    }
+    link.admitted = true;
+    link.address = from;
+    link.answered = false;
+    link.missedInRow = 0;
+    stats.admitted = true;
+    stats.agentNickname = link.pendingNickname;
     if (!mOptions.quiet) {
-        const RobotSpec& robotSetup = mScenario.robots[static_cast<std::size_t>(robot)];
-        std::cerr << "simserver: robot " << robotSetup.vtId << " (" << teamName(robotSetup.team) << " " << robotSetup.nickname
-                  << ") admitted from " << from.text() << ", agent nickname '" << request.nickname << "'\n";
+        std::cerr << "simserver: " << robotName(r) << " admitted from " << from.text() << ", agent nickname "
+                  << quotedForLog(link.pendingNickname) << "\n";
     }
 }
 
@@ -193,12 +260,7 @@ void SimServer::handleDatagram(const char* data, std::size_t size, const PeerAdd
         handleConnect(msg.request, robot, from);
         return;
     case ClientMessageKind::ConnectReply:
-        if (robot < 0) {
-            ++mTraffic.unknownSender;
-            return;
-        }
-        mLinks[static_cast<std::size_t>(robot)].replied = true;
-        mRobotStats[static_cast<std::size_t>(robot)].connectReply = msg.replyValue ? "true" : "false";
+        handleReply(msg.replyValue, robot, from);
         return;
     case ClientMessageKind::Command: {
         if (robot < 0) {
@@ -306,7 +368,7 @@ void SimServer::waitForClients()
     while (!stopping() && Clock::now() < giveUp) {
         bool everyoneReady = true;
         for (const Link& link : mLinks) {
-            everyoneReady = everyoneReady && link.admitted && link.replied;
+            everyoneReady = everyoneReady && link.admitted;
         }
         if (everyoneReady) {
             grace = grace < 0 ? kStartGraceCycles : grace - 1;
@@ -442,19 +504,20 @@ int SimServer::run(std::ostream& summary)
     mRecorder.writeSummary(summaryLine(report));
     const bool recordOk = mRecorder.close();
     printSummary(summary, report);
+    if (!recordOk) {
+        std::cerr << "simserver: writing the record failed\n";
+    }
+    // The files first: whoever waits for them must not wait for the viewers too.
+    std::string error;
+    const bool summaryOk = mOptions.summaryFile.empty() || writeSummaryJson(report, mOptions.summaryFile, error);
+    if (!summaryOk) {
+        std::cerr << "simserver: " << error << "\n";
+    }
     if (mLive) {
         std::ostringstream text;
         printSummary(text, report);
         mLive->finish(text.str());
         mLive->stop();
-    }
-    if (!recordOk) {
-        std::cerr << "simserver: writing the record failed\n";
-    }
-    std::string error;
-    const bool summaryOk = mOptions.summaryFile.empty() || writeSummaryJson(report, mOptions.summaryFile, error);
-    if (!summaryOk) {
-        std::cerr << "simserver: " << error << "\n";
     }
     if (interrupted) {
         return 128 + stopSignal();

@@ -56,11 +56,16 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    /// The server's side of one robot's link.
+    /// The server's side of one robot's link. A robot is admitted when its
+    /// agent's reply completes the handshake; until then the request that was
+    /// answered only waits, and a newer one (from an agent restarted on another
+    /// address) takes its place.
     struct Link {
         bool admitted = false;
         PeerAddress address;
-        bool replied = false;
+        bool pending = false;
+        PeerAddress pendingAddress;
+        std::string pendingNickname;
         bool answered = false;
         int missedInRow = 0;
     };
@@ -72,8 +77,11 @@ private:
     void drain();
     void handleDatagram(const char* data, std::size_t size, const PeerAddress& from);
     void handleConnect(const ConnectRequest& request, int holder, const PeerAddress& from);
-    void refuse(const PeerAddress& from, const std::string& why);
+    void handleReply(bool accepted, int holder, const PeerAddress& from);
+    void refuse(const PeerAddress& from, const std::string& why, bool alwaysLog = false);
     int robotAt(const PeerAddress& from) const;
+    int pendingAt(const PeerAddress& from) const;
+    std::string robotName(std::size_t robot) const;
     void countUnanswered();
     void step();
     void restartWithFreeBall();

@@ -48,7 +48,8 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
                           {"passes", f.passes},
                           {"nearestSteps", f.nearestSteps},
                           {"noAnswer", s.noAnswer},
-                          {"dropouts", s.dropouts}});
+                          {"dropouts", s.dropouts},
+                          {"wrongNicknames", s.wrongNicknames}});
     }
     return {{"seed", r.scenario.camera.seed},
             {"robotsPerTeam", r.scenario.robots.size() / 2},
@@ -67,7 +68,8 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
               {"oversized", r.traffic.oversized},
               {"invalid", r.traffic.invalid},
               {"unknownSender", r.traffic.unknownSender},
-              {"refusedConnects", r.traffic.refusedConnects}}}};
+              {"refusedConnects", r.traffic.refusedConnects},
+              {"wrongNickname", r.traffic.wrongNickname}}}};
 }
 
 std::string summaryLine(const MatchReport& report)

@@ -23,6 +23,8 @@ public:
     int httpPort() const { return mHttpPort; }
     /// \brief The record the server writes.
     std::string recordFile() const { return mDir + "/record.jsonl"; }
+    /// \brief Where the server's standard output (its summary) goes.
+    std::string summaryFile() const { return mDir + "/summary.txt"; }
     /// \brief The server's standard error so far.
     std::string log() const;
     /// \brief The exit status, or -1 when it did not end within `seconds` (it is then killed).

@@ -1,12 +1,17 @@
-// The live HTTP side of simserver on a real (agentless, real-time) match: the
-// event stream carries exactly the record, only the three GET paths are
-// served, and a viewer that never reads costs the match nothing.
+// The live HTTP side of simserver on a real (agentless) match: the event
+// stream carries exactly the record, only the three GET paths are served and
+// only for loopback names, a viewer that never reads costs the match nothing,
+// and no slow or trickling client keeps the server from exiting.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <thread>
+#include <vector>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -60,6 +65,100 @@ std::size_t endlessHeaders(int port, std::size_t giveUpAfter)
     ::close(fd);
     return sent;
 }
+
+int connectLoopback(int port, int receiveBuffer = 0)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0) {
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<std::uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A client on a thread of its own until the server drops it: either one that
+// sends its request a byte at a time, never finishing it, or one that asks
+// for `path` and then reads a little now and then, just enough to stay alive.
+class SlowClient {
+public:
+    enum class Kind { Trickler, SlowReader };
+
+    SlowClient(int port, Kind kind, const std::string& path = "/")
+        : mFd(connectLoopback(port, kind == Kind::SlowReader ? 65536 : 0)),
+          mThread([this, kind, path] { kind == Kind::Trickler ? trickle() : readSlowly(path); })
+    {
+    }
+    SlowClient(const SlowClient&) = delete;
+    SlowClient& operator=(const SlowClient&) = delete;
+    ~SlowClient()
+    {
+        mStop = true;
+        mThread.join();
+        ::close(mFd);
+    }
+    /// Seconds from the start until the server dropped it, or -1 while it has not.
+    double droppedAfter() const { return mDroppedAfter; }
+    std::size_t received() const { return mReceived; }
+
+private:
+    void trickle()
+    {
+        const std::string request = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        ::send(mFd, request.data(), request.size(), MSG_NOSIGNAL);
+        while (!mStop) {
+            char c = 'a';
+            // The request never ends, so any answer (an error status, the end of the
+            // stream, a reset, a failed send) means the server gave up on it.
+            const ssize_t n = ::recv(mFd, &c, 1, MSG_DONTWAIT);
+            if (n >= 0 || errno != EAGAIN || ::send(mFd, &c, 1, MSG_NOSIGNAL) != 1) {
+                dropped();
+                return;
+            }
+            std::this_thread::sleep_for(500ms);
+        }
+    }
+
+    // Reads at about 500 KB/s through a small receive buffer: a tenth of what a
+    // fast match streams, so the server's writes to it keep waiting, though never
+    // long enough for a timeout.
+    void readSlowly(const std::string& path)
+    {
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        ::send(mFd, request.data(), request.size(), MSG_NOSIGNAL);
+        std::vector<char> buffer(50000);
+        while (!mStop) {
+            for (std::size_t left = buffer.size(); left > 0;) {
+                const ssize_t n = ::recv(mFd, buffer.data(), left, MSG_DONTWAIT);
+                if (n == 0 || (n < 0 && errno != EAGAIN)) {
+                    dropped();
+                    return;
+                }
+                if (n < 0) {
+                    break;
+                }
+                mReceived += static_cast<std::size_t>(n);
+                left -= static_cast<std::size_t>(n);
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+    }
+
+    void dropped() { mDroppedAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count(); }
+
+    const std::chrono::steady_clock::time_point mStart = std::chrono::steady_clock::now();
+    int mFd;
+    std::atomic<bool> mStop{false};
+    std::atomic<double> mDroppedAfter{-1.0};
+    std::atomic<std::size_t> mReceived{0};
+    std::thread mThread;
+};
 
 class LiveStream : public ::testing::Test {
 protected:
@@ -215,6 +314,50 @@ TEST_F(LiveStream, AViewerThatNeverReadsDoesNotSlowTheMatch)
     const double seconds = std::chrono::duration<double>(lastAt - firstAt).count();
     const double rate = static_cast<double>(last - first) / seconds;
     EXPECT_GE(rate, (1.0 - kRateTolerance) / kTimeStep) << rate << " steps/s";
+}
+
+TEST_F(LiveStream, SlowAndTricklingClientsHoldNoWorkerLongAndDoNotDelayTheExit)
+{
+    // A long fast match: tens of megabytes of record, far more than the kernel's
+    // socket buffers hold for a viewer that drains them slowly.
+    startServer({"--wait", "0", "--length", "2000", "--fast", "--5v5", "--quiet"});
+    const int port = mServer.httpPort();
+    const SlowClient trickler(port, SlowClient::Kind::Trickler);
+    const SlowClient slowViewer(port, SlowClient::Kind::SlowReader, "/events");
+    std::this_thread::sleep_for(3s);
+    const SlowClient slowRecord(port, SlowClient::Kind::SlowReader, "/record.jsonl");
+
+    // The summary is printed as the match ends; from then on the server only waits
+    // for its viewers, and no slow one may keep it.
+    const auto start = std::chrono::steady_clock::now();
+    while (readWholeFile(mServer.summaryFile()).empty() && std::chrono::steady_clock::now() - start < 60s) {
+        std::this_thread::sleep_for(10ms);
+    }
+    const auto ended = std::chrono::steady_clock::now();
+    EXPECT_EQ(mServer.wait(kExitSeconds), 0) << mServer.log();
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - ended).count(), 3.0);
+    EXPECT_GT(trickler.droppedAfter(), 0.0);
+    EXPECT_LT(trickler.droppedAfter(), 7.0);
+    EXPECT_GT(slowViewer.received(), 0u);
+    EXPECT_GT(slowRecord.received(), 0u);
+}
+
+TEST_F(LiveStream, ALoopbackServerAnswersOnlyRequestsForALoopbackHost)
+{
+    startServer({"--wait", "0", "--length", "2"});
+    const std::string port = std::to_string(mServer.httpPort());
+    // The names themselves are checked in the unit tests; here, that the server applies the check.
+    const std::pair<std::string, int> cases[] = {
+        {"localhost:" + port, 200}, {"evil.example:" + port, 403}, {"", 403}};
+    for (const auto& [host, status] : cases) {
+        SCOPED_TRACE("Host: " + host);
+        httplib::Client client("127.0.0.1", mServer.httpPort());
+        client.set_default_headers({{"Host", host}});
+        const auto res = client.Get("/record.jsonl");
+        ASSERT_TRUE(res) << httplib::to_string(res.error());
+        EXPECT_EQ(res->status, status);
+    }
+    EXPECT_EQ(mServer.wait(kExitSeconds), 0) << mServer.log();
 }
 
 }  // namespace

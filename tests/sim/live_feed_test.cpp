@@ -170,4 +170,44 @@ TEST(LiveFeed, ClosingWakesAWaitingViewerAndFinishingEndsItAfterItsLines)
     }
 }
 
+TEST(LiveFeed, AViewerJoiningAfterTheLastStepGetsEveryStepKeptAndTheRecordReadsInPieces)
+{
+    // More steps than a live viewer may lag, and a record that has forgotten its first two.
+    LiveFeed feed(5, 7 * stepLine(10).size());
+    feed.publish("header");
+    for (int s = 0; s < 9; ++s) {
+        feed.publish(stepLine(s));
+    }
+    feed.finish("over");
+    const auto viewer = feed.join(1);
+    ASSERT_TRUE(viewer);
+    std::vector<std::string> got;
+    for (int call = 0; call < 10 && (got.empty() || got.back() != "end"); ++call) {
+        const LiveFeed::Batch batch = feed.next(*viewer, kNoWait, 3);
+        EXPECT_EQ(batch.skipped, 0);
+        for (const std::string& t : texts(batch)) {
+            got.push_back(t);
+        }
+        if (batch.ended) {
+            got.push_back("end");
+        }
+    }
+    std::vector<std::string> expected = {"header"};
+    for (int s = 2; s < 9; ++s) {
+        expected.push_back(stepLine(s));
+    }
+    expected.push_back("end");
+    EXPECT_EQ(got, expected);
+
+    // The record in pieces: from before the oldest kept step, stopping at `end`.
+    EXPECT_EQ(feed.published(), 9u);
+    std::string piece;
+    EXPECT_EQ(feed.appendSteps(0, 4, kUnbounded, piece), 4u);
+    EXPECT_EQ(piece, stepLine(2) + "\n" + stepLine(3) + "\n");
+    piece.clear();
+    EXPECT_EQ(feed.appendSteps(4, 9, 1, piece), 5u);  // at least one line per piece
+    EXPECT_EQ(piece, stepLine(4) + "\n");
+    EXPECT_EQ(*feed.header(), "header");
+}
+
 }  // namespace

@@ -162,13 +162,25 @@ private:
     sockaddr_in mServer{};
 };
 
-std::string request(int vtId, const std::string& type = "Client")
+// The default scenario's nicknames: yellow GO, Y1, Y2, then blue GO, B1, B2.
+std::string nicknameOf(int vtId)
+{
+    static const char* const names[] = {"GO", "Y1", "Y2", "GO", "B1", "B2"};
+    return vtId >= 1 && vtId <= 6 ? names[vtId - 1] : "X";
+}
+
+std::string request(int vtId, const std::string& type = "Client", const std::string& nickname = "")
 {
     std::ostringstream s;
-    s << "<connect><type>" << type << "</type><protocol_version>1.0</protocol_version><nickname>n" << vtId
-      << "</nickname><rc_id>" << vtId << "</rc_id><vt_id>" << vtId << "</vt_id></connect>";
+    s << "<connect><type>" << type << "</type><protocol_version>1.0</protocol_version><nickname>"
+      << (nickname.empty() ? nicknameOf(vtId) : nickname) << "</nickname><rc_id>" << vtId << "</rc_id><vt_id>"
+      << vtId << "</vt_id></connect>";
     return s.str();
 }
+
+const std::string kServerConnect =
+    "<connect><type>Server</type><protocol_version>1.0</protocol_version>"
+    "<movement_mode>wheel_velocities</movement_mode></connect>";
 
 TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGoesOn)
 {
@@ -193,9 +205,7 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     Client intruder(server.port());
     one.send(request(1));
     EXPECT_EQ(one.receive(), "<connect>true</connect>");
-    EXPECT_EQ(one.receive(),
-              "<connect><type>Server</type><protocol_version>1.0</protocol_version>"
-              "<movement_mode>wheel_velocities</movement_mode></connect>");
+    EXPECT_EQ(one.receive(), kServerConnect);
     one.send("<connect>true</connect>");
     EXPECT_NE(one.receive().find("<agent_id>1</agent_id>"), std::string::npos);
 
@@ -219,7 +229,7 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     }
     intruder.send(std::string(65000, '<'));
 
-    // The second robot joins late; the match has started without it.
+    // The second robot's agent asks late and never replies: the robot stays free.
     Client two(server.port());
     two.send(request(2));
     EXPECT_EQ(two.receive(), "<connect>true</connect>");
@@ -240,10 +250,86 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     EXPECT_EQ(r1.connectReply, "true");
     EXPECT_EQ(r1.commands, 1);
     EXPECT_GT(r1.noAnswer, 0);
-    EXPECT_TRUE(server.robotStats()[1].admitted);
+    EXPECT_FALSE(server.robotStats()[1].admitted);
     EXPECT_EQ(server.robotStats()[1].connectReply, "none");
     EXPECT_NE(summary.str().find("final score: yellow 0 - 0 blue"), std::string::npos) << summary.str();
     EXPECT_NE(summary.str().find("refused connects 4"), std::string::npos) << summary.str();
+}
+
+// Robots are admitted by the agent's reply, and only under the scenario's nickname.
+TEST(ServerOnLoopback, AnUnfinishedHandshakeLeavesTheRobotFreeAndWrongNicknamesAreRefused)
+{
+    Scenario scenario = defaultScenario(3);
+    scenario.rules.matchLength = 2.0;
+    scenario.rules.warnEnding = 1.0;
+    SimOptions options;
+    options.port = 0;
+    options.fast = true;
+    options.quiet = true;
+    options.waitSeconds = 3;
+    options.stepTimeoutMs = 50;
+    SimServer server(scenario, options);
+    std::string error;
+    ASSERT_TRUE(server.open(error)) << error;
+    std::ostringstream summary;
+    int status = -1;
+    std::thread match([&] { status = server.run(summary); });
+
+    {
+        // Asks, gets the answer, and goes away before replying.
+        Client lost(server.port());
+        lost.send(request(1));
+        EXPECT_EQ(lost.receive(), "<connect>true</connect>");
+        EXPECT_EQ(lost.receive(), kServerConnect);
+    }
+    Client restarted(server.port());
+    restarted.send(request(1));
+    EXPECT_EQ(restarted.receive(), "<connect>true</connect>");
+    EXPECT_EQ(restarted.receive(), kServerConnect);
+    restarted.send("<connect>true</connect>");
+    EXPECT_NE(restarted.receive().find("<agent_id>1</agent_id>"), std::string::npos);
+
+    // A five a side yellow team's robots 4 and 5 (Y3, Y4) against blue's GO and B1; a
+    // nickname in another case; the other side's keeper asking as the yellow one.
+    Client intruder(server.port());
+    const std::pair<int, const char*> wrong[] = {{4, "Y3"}, {5, "Y4"}, {2, "y1"}, {6, "GO"}, {4, "Y3"}};
+    for (const auto& [vtId, nickname] : wrong) {
+        intruder.send(request(vtId, "Client", nickname));
+        EXPECT_EQ(intruder.receive(), "<connect>false</connect>") << vtId << " " << nickname;
+    }
+    // A reply from an address whose request was refused admits nothing.
+    intruder.send("<connect>true</connect>");
+
+    // Declining the server's connect message leaves the robot free for another agent.
+    Client declining(server.port());
+    declining.send(request(3));
+    EXPECT_EQ(declining.receive(), "<connect>true</connect>");
+    EXPECT_EQ(declining.receive(), kServerConnect);
+    declining.send("<connect>false</connect>");
+    Client third(server.port());
+    third.send(request(3));
+    EXPECT_EQ(third.receive(), "<connect>true</connect>");
+    EXPECT_EQ(third.receive(), kServerConnect);
+    third.send("<connect>true</connect>");
+    EXPECT_NE(third.receive().find("<agent_id>3</agent_id>"), std::string::npos);
+
+    ASSERT_TRUE(restarted.waitForMode("time over", 8000));
+    match.join();
+    EXPECT_EQ(status, 0);
+    const std::vector<RobotStats>& robots = server.robotStats();
+    EXPECT_TRUE(robots[0].admitted);
+    EXPECT_EQ(robots[0].connectReply, "true");
+    EXPECT_TRUE(robots[2].admitted);
+    for (std::size_t i : {1, 3, 4, 5}) {
+        EXPECT_FALSE(robots[i].admitted) << i;
+    }
+    EXPECT_EQ(robots[3].wrongNicknames, 2);
+    EXPECT_EQ(robots[3].lastWrongNickname, "Y3");
+    EXPECT_EQ(server.traffic().wrongNickname, 5);
+    EXPECT_EQ(server.traffic().refusedConnects, 5);
+    EXPECT_EQ(server.traffic().unknownSender, 1);
+    EXPECT_NE(summary.str().find("robot 4 blue GO refused 2 connect requests with nickname 'Y3'"), std::string::npos)
+        << summary.str();
 }
 
 }  // namespace

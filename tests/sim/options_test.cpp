@@ -81,7 +81,7 @@ TEST(CommandLineMessages, GoodLinesSetEveryField)
     ASSERT_EQ(parse({}, defaults, error), ParseOutcome::Run);
     EXPECT_EQ(defaults.port, 20000);
     EXPECT_EQ(defaults.host, "127.0.0.1");
-    EXPECT_EQ(defaults.yellowProgram, "agent");
+    EXPECT_EQ(defaults.yellowProgram, "unknown");
     EXPECT_FALSE(defaults.seedSet);
     // Not served live unless asked, and then only to this machine unless told otherwise.
     EXPECT_LT(defaults.httpPort, 0);

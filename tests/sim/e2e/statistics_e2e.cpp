@@ -44,7 +44,7 @@ TEST(MatchStatistics, SummaryFileRecordAndStepsAgree)
 
     EXPECT_EQ(m.header["seed"], 4);
     EXPECT_EQ(m.header["programs"]["yellow"], "agent \"gold\"");
-    EXPECT_EQ(m.header["programs"]["blue"], "agent");
+    EXPECT_EQ(m.header["programs"]["blue"], "unknown");
     EXPECT_EQ(summary["seed"], 4);
     EXPECT_EQ(summary["interrupted"], false);
 
