@@ -64,8 +64,10 @@ def parse_server(text: str) -> tuple:
     import re
     if "://" in text:
         scheme, _, rest = text.partition("://")
-        if re.fullmatch(r"[A-Za-z][A-Za-z0-9+.-]*", scheme) and rest:
-            text = rest.rstrip("/")
+        rest = rest.rstrip("/")
+        if not (re.fullmatch(r"[A-Za-z][A-Za-z0-9+.-]*", scheme) and rest):
+            raise Refused(f"malformed server address '{text}' (HOST[:PORT])")
+        text = rest
     host, colon, port = text.partition(":")
     if not colon:
         port = "20000"

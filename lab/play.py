@@ -291,7 +291,8 @@ class Match:
 
     def replay_page(self, simserver: str):
         page, record = self.path("match.html"), self.path("record.jsonl")
-        if not os.path.exists(page) and os.path.getsize(record) if os.path.exists(record) else False:
+        recorded = os.path.exists(record) and os.path.getsize(record) > 0
+        if recorded and not os.path.exists(page):
             # The server writes the page as it ends; a server that was killed did not.
             with open(self.path("server.log"), "ab") as log:
                 subprocess.run([simserver, "--render", record, "-o", page], stdout=subprocess.DEVNULL,
@@ -397,10 +398,7 @@ def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, t
             print()
     if sup.interrupted:
         match.say("interrupted, stopping the match", sys.stderr)
-    if match.server.status is not None:
-        match.server_status = match.server.status
-    elif match.fault:
-        pass
+    match.server_status = match.server.status
     match.end_teams(sup)
     match.server_status = match.server.status
     if not match.fault and match.server_status != 0 and not sup.interrupted:

@@ -13,7 +13,7 @@ from .errors import Refused
 from .exits import NEVER_CONNECTED, NOT_STARTED, REFUSED, RUNNING, AgentExit
 from .layout import AGENT_NAMES, find_layout, parse_server
 from .props import SettingsFile, write_whole
-from .robots import COLOURS, KEY_RE, IDENTITY_KEYS, read_players, team_of
+from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, read_players, scenario_robots, team_of
 from .supervisor import Supervisor
 
 USAGE = """\
@@ -25,6 +25,8 @@ Usage: {prog} --server HOST[:PORT] --team yellow|blue [options]
   --5v5                 the 5 against 5 players file instead of 3 against 3
   --players FILE        the team's robots (default config/players-3v3.ini);
                         lines: colour nickname vt_id rc_id [KEY=VALUE ...]
+  --scenario FILE       the robots of a simulated server's scenario file
+                        instead of a players file
   --set KEY=VALUE       a setting for every robot of the team (repeatable)
   --set NICK:KEY=VALUE  a setting for robot NICK only (repeatable, wins over
                         the team-wide one)
@@ -319,13 +321,14 @@ def main(argv: list) -> int:
 
 
 def run(argv: list, prog: str, say) -> int:
-    opts = {"server": "", "team": "", "program": "agent", "players": "", "wait": "30", "dir": ""}
+    opts = {"server": "", "team": "", "program": "agent", "players": "", "scenario": "", "wait": "30",
+            "dir": ""}
     five = quiet = False
     sets = []
     i = 0
     while i < len(argv):
         a = argv[i]
-        if a in ("--server", "--team", "--program", "--players", "--set", "--wait", "--dir"):
+        if a in ("--server", "--team", "--program", "--players", "--scenario", "--set", "--wait", "--dir"):
             value = next_value(argv, i, " (see --help)")
             if a == "--set":
                 sets.append(value)
@@ -371,13 +374,20 @@ def run(argv: list, prog: str, say) -> int:
         raise Refused(f"--wait needs a whole number of seconds, not '{wait}'")
     if int(wait) > MAX_WAIT:
         raise Refused(f"--wait {wait} is more than {MAX_WAIT} seconds")
-    players = opts["players"] or layout.config_file("players-5v5.ini" if five else "players-3v3.ini")
-    if not os.access(players, os.R_OK) or os.path.isdir(players):
-        raise Refused(f"cannot read players file {players}")
     template_path, speeds_path = layout.config_file("config.ini"), layout.config_file("velocidade.ini")
+    version = ""
+    if opts["scenario"]:
+        if opts["players"]:
+            raise Refused("--players and --scenario name the robots twice; give one")
+        everyone, version = scenario_robots(opts["scenario"])
+        robots = team_of(everyone, colour, opts["scenario"])
+    else:
+        players = opts["players"] or layout.config_file("players-5v5.ini" if five else "players-3v3.ini")
+        if not os.access(players, os.R_OK) or os.path.isdir(players):
+            raise Refused(f"cannot read players file {players}")
+        robots = team_of(read_players(players), colour, players)
     if not (os.access(template_path, os.R_OK) and os.access(speeds_path, os.R_OK)):
         raise Refused("config/config.ini or config/velocidade.ini is missing")
-    robots = team_of(read_players(players), colour, players)
     team_sets, robot_sets = parse_sets(sets, {r.nickname for r in robots}, colour)
     template = SettingsFile.load(template_path)
     with open(speeds_path, "rb") as f:
@@ -402,7 +412,7 @@ def run(argv: list, prog: str, say) -> int:
     with Supervisor() as sup:
         team = TeamRun(sup, colour, robots, path, host, port, directory, int(wait),
                        lambda text: say(text), None if quiet else sys.stdout)
-        team.write_folders(template, speeds, team_sets, robot_sets)
+        team.write_folders(template, speeds, team_sets, robot_sets, version)
         print(f"{prog}: {colour} team of {len(robots)} ({' '.join(r.nickname for r in robots)}) "
               f"on {host}:{port}, files in {directory}", flush=True)
         for run_ in team.runs:
