@@ -230,11 +230,10 @@ class Run:
             if not todo or not self.play_round(todo, total):
                 return
             left = self.unfinished(seeds)
-            if left:
-                self.say(f"{len(left)} matches did not finish (a program or the server could not run); "
-                         "playing them again", sys.stderr)
-            if len(left) == len(todo):
+            if not left or len(left) == len(todo):
                 return
+            self.say(f"{len(left)} matches did not finish (a program, a host or the server failed); "
+                     "playing them again", sys.stderr)
             todo = left
 
     def sequential(self) -> None:

@@ -128,6 +128,12 @@ def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str)
         t = robot.get("team")
         if t in TEAMS and not robot.get("admitted") and not any("connected" in w for w in broken[t]):
             broken[t].append(f"robot {robot.get('id')} never connected")
+    if run["outcome"] == "fault":
+        # Play stopped the match as soon as one team failed to start; the other
+        # side may not have connected yet, and is not at fault for it.
+        for t in TEAMS:
+            if not str(run.get("fault", "")).startswith(f"the {t} team could not start"):
+                broken[t] = []
     unanswered = {t: sum(int(r.get("noAnswer", 0)) for r in summary.get("robots", []) if r.get("team") == t)
                   for t in TEAMS}
     result, gd, notes = judge(goals, broken)
