@@ -2,6 +2,8 @@
 # programs, the simulated server, the lab with one command per subcommand,
 # and the sample settings, players and scenario files.
 include(GNUInstallDirs)
+# cpack and install take the programs as built; they need not build every test first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(SOCCER_SHARE ${CMAKE_INSTALL_DATADIR}/soccer)
 install(TARGETS agent agent-b agent-c simserver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -2,6 +2,12 @@
 # Runs one match on the simulated server (see --help): the lab's play, which
 # installs and builds what is missing unless SOCCER_BUILD_DIR is given.
 set -euo pipefail
-root="$(cd "$(dirname "$0")/.." && pwd)"
-command -v python3 >/dev/null 2>&1 || "$root/scripts/bootstrap.sh" play
-LAB_PROG=play.sh exec python3 "$root/scripts/lab" play "$@"
+here="${BASH_SOURCE[0]%/*}"
+[ "$here" != "${BASH_SOURCE[0]}" ] || here=.
+# Debian's interpreter first: starting it costs one program start, a version
+# manager's shim on PATH a dozen.
+python=/usr/bin/python3
+if [ ! -x "$python" ]; then
+  python="$(command -v python3)" || { "$here/bootstrap.sh" play && python=/usr/bin/python3; }
+fi
+LAB_PROG=play.sh exec "$python" "$here/lab" play "$@"
