@@ -174,8 +174,8 @@ def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
     maximum likelihood; `prior_pairs` drawn pairs are added to every pairing
     that played, so a contender that won everything keeps a finite rating.
     Intervals are sandwich intervals: the model's curvature with each
-    pairing's observed pair-score variance, since pairs spread less (or more)
-    than two independent matches would.
+    pairing's observed pair-score variance (its prior pairs included), since
+    pairs spread less (or more) than two independent matches would.
     """
     k = contenders
     if k < 1:
@@ -221,7 +221,7 @@ def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
     spread = np.zeros((k, k))
     for a, b in played:
         scores = [s if i == a else 2.0 - s for i, j, s in data if {i, j} == {a, b}]
-        var = 4.0 * pair_rate_variance(pentanomial(scores))
+        var = _spread_with_prior(scores, prior_pairs)
         e = np.zeros(k)
         e[a], e[b] = 1.0, -1.0
         spread += len(scores) * var * np.outer(e, e)
@@ -243,12 +243,13 @@ def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
     return ratings
 
 
-def pair_rate_variance(counts):
-    """Variance of a pair's per-match rate from pentanomial counts (regularised)."""
-    freq = np.asarray(counts, dtype=float) + PSEUDO_COUNT
-    freq /= freq.sum()
-    m = (freq * _RATES).sum()
-    return float((freq * (_RATES - m) ** 2).sum())
+def _spread_with_prior(scores, prior_pairs):
+    """Variance of the pair scores with the prior's drawn pairs among them, so
+    that a pairing of identical pairs keeps some spread, as in the fit."""
+    w = np.concatenate((np.ones(len(scores)), [float(prior_pairs)]))
+    x = np.concatenate((np.asarray(scores, dtype=float), [1.0]))
+    m = float((w * x).sum() / w.sum())
+    return float((w * (x - m) ** 2).sum() / w.sum())
 
 
 def _connected_to_first(k, played):

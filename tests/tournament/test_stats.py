@@ -138,14 +138,15 @@ def test_bradley_terry_of_two_is_the_pairing_elo_with_its_interval():
     b = stats.bradley_terry(2, pairs, prior_pairs=0)[1]
     assert b.elo == pytest.approx(-stats.rate_to_elo(m), abs=0.01)
     # Delta method: se(Elo) = se(rate) / (p (1 - p)) in natural units.
-    se = math.sqrt(stats.pair_rate_variance(stats.pentanomial([s for _, _, s in pairs])) / len(pairs))
+    se = math.sqrt(statistics.pvariance(rates) / len(pairs))
     half = 1.959964 * se / (m * (1 - m)) * 400 / math.log(10)
     assert (b.high - b.low) / 2 == pytest.approx(half, rel=1e-3)
 
 
 def test_bradley_terry_keeps_a_sweep_finite_and_an_unplayed_contender_unrated():
-    ratings = stats.bradley_terry(3, [(0, 1, 2)] * 5)
+    ratings = stats.bradley_terry(3, [(0, 1, 2)] * 12)
     assert math.isfinite(ratings[1].elo) and ratings[1].elo < -300
+    assert ratings[1].high < 0  # twelve lost pairs of twelve leave no doubt
     assert math.isnan(ratings[2].elo)
 
 
