@@ -4,149 +4,29 @@ Holm-corrected verdicts, or a sequential test (SPRT) that stops when it knows.
 The tournament folder ends with results.csv and report.html, and the table
 is printed."""
 import csv
-import math
 import os
-import re
 import signal
 import sys
 import time
-from dataclasses import dataclass
 from typing import Optional
 
 from ..errors import Refused
 from ..layout import find_layout
-from ..team import next_value, prog_name, stray_argument
+from ..team import prog_name
 from . import folder as tf
-from .contenders import Contender, parse_programs, pin, sha256_of, verify
+from .opening import resume, source_notes, start, new_plan
+from .options import MAX_JOBS, USAGE, HelpAsked, check_hosts, parse_options, whole
 from .page import render
 from .results import FIGURES, TEAMS, read_match
-from .rounds import Rounds, have_parallel, read_hosts, unreachable
+from .rounds import Rounds, have_parallel
 from .stats import sprt_bounds, sprt_decision
 from .summary import lines, summarise
 
-USAGE = """\
-Usage: {prog} --programs A,B[,C...] [options]
-  --programs LIST    the contenders, comma separated: PROGRAM[:KEY=VALUE[:KEY=VALUE...]]
-                     with PROGRAM agent, agent-b, agent-c or the path of an agent
-                     executable, and settings (keys of config.ini) written into
-                     every robot's configuration; every pair meets
-  --seeds N          each pairing plays seeds 1..N, each twice with the colours
-                     swapped (default 10); with --resume, extends to N seeds
-  --sprt [ELO0,ELO1] a sequential test for two contenders (default 0,50): rounds of
-                     --jobs seeds until H0 (ELO0) or H1 (ELO1) is accepted
-                     (alpha = beta = 0.05) or --max-seeds is reached
-  --max-seeds N      most seeds of an --sprt run (default 200)
-  --5v5              5 against 5 instead of 3 against 3
-  --length SECONDS   play time of each match (default 60)
-  --out DIR          the tournament folder (default runs/tournament-<date-time>/)
-  --jobs N           matches at once (default: the number of cores)
-  --hosts FILE       spread the matches over the machines of FILE (GNU parallel's
-                     ssh login file: one [user@]host per line, ':' for this one);
-                     each gets the pinned programs; it needs ssh, rsync, python3
-  --resume DIR       finish (or, with --seeds / --max-seeds, extend) the tournament
-                     in DIR with the programs pinned there
-  --help             this text
-Environment: SOCCER_BUILD_DIR=DIR takes the programs from DIR.
-"""
-
-MAX_LENGTH = 86400
-MAX_JOBS = 256
-MAX_ELO = 1000
-DEFAULT_SPRT = "0,50"
 # Rounds in a row that may replay faulted matches before the run gives up.
 MAX_FAULT_ROUNDS = 3
 HEADER = (["seed", "scenario", "yellow_program", "blue_program", "yellow_goals", "blue_goals"]
           + ["%s_%s" % (t, f) for f in FIGURES for t in TEAMS]
           + ["yellow_exit", "blue_exit", "yellow_unanswered", "blue_unanswered", "note", "folder"])
-
-
-@dataclass
-class Options:
-    programs: str = ""
-    seeds: Optional[str] = None
-    sprt: Optional[str] = None
-    max_seeds: Optional[str] = None
-    five: bool = False
-    length: Optional[str] = None
-    out: str = ""
-    jobs: str = ""
-    hosts: str = ""
-    resume: str = ""
-
-
-class HelpAsked(Exception):
-    pass
-
-
-def parse_options(argv: list) -> Options:
-    o = Options()
-    i = 0
-    valued = {"--programs": "programs", "--seeds": "seeds", "--max-seeds": "max_seeds", "--length": "length",
-              "--out": "out", "--jobs": "jobs", "--hosts": "hosts", "--resume": "resume"}
-    while i < len(argv):
-        a = argv[i]
-        if a in valued:
-            setattr(o, valued[a], next_value(argv, i))
-            i += 2
-            if a == "--programs":
-                # "--programs agent agent-b": the list without commas, taken as meant.
-                while i < len(argv) and not argv[i].startswith("-"):
-                    o.programs += "," + argv[i]
-                    i += 1
-            continue
-        if a == "--sprt":
-            if i + 1 < len(argv) and re.fullmatch(r"[-+0-9.,eE]+", argv[i + 1]):
-                o.sprt = argv[i + 1]
-                i += 2
-            else:
-                o.sprt = DEFAULT_SPRT
-                i += 1
-            continue
-        if a == "--5v5":
-            o.five = True
-        elif a in ("--help", "-h"):
-            raise HelpAsked()
-        else:
-            raise stray_argument(argv, i)
-        i += 1
-    return o
-
-
-def whole(text: str, option: str, low: int, high: int) -> int:
-    if not re.fullmatch(r"[0-9]{1,6}", text) or not low <= int(text) <= high:
-        raise Refused(f"{option} needs a whole number from {low} to {high} (got '{text}')")
-    return int(text)
-
-
-def parse_sprt(text: str) -> list:
-    parts = text.split(",")
-    try:
-        if len(parts) != 2:
-            raise ValueError
-        elo0, elo1 = float(parts[0]), float(parts[1])
-    except ValueError:
-        raise Refused(f"--sprt needs ELO0,ELO1, two numbers (got '{text}')") from None
-    if not all(math.isfinite(e) and abs(e) <= MAX_ELO for e in (elo0, elo1)):
-        raise Refused(f"--sprt needs Elo values from -{MAX_ELO} to {MAX_ELO} (got '{text}')")
-    if elo0 >= elo1:
-        raise Refused(f"--sprt ELO0,ELO1 needs ELO0 below ELO1 (got '{text}')")
-    return [elo0, elo1]
-
-
-def check_length(text: str) -> str:
-    if not re.fullmatch(r"[0-9]+(\.[0-9]+)?", text) or not 0 < float(text) <= MAX_LENGTH:
-        raise Refused(f"--length needs seconds greater than 0 and at most {MAX_LENGTH} (got '{text}')")
-    return text
-
-
-def check_hosts(path: str) -> list:
-    if not path:
-        return []
-    logins = read_hosts(path)
-    bad = unreachable(logins)
-    if bad:
-        raise Refused(f"--hosts: {bad[0]} cannot be reached (ssh, then python3 3.9 or later there)")
-    return logins
 
 
 class Run:
@@ -314,88 +194,6 @@ def write_csv(tour: str, plan: tf.Plan, results: list) -> None:
             row.update(m.figures)
             w.writerow(row)
     os.replace(path + ".partial", path)
-
-
-def new_plan(o: Options, layout, prog: str) -> tuple:
-    """Checks every option of a new tournament; nothing is created yet."""
-    if not o.programs:
-        raise Refused("--programs needs at least two programs (see --help)")
-    contenders = parse_programs(o.programs, layout)
-    length = check_length(o.length if o.length is not None else "60")
-    sprt = parse_sprt(o.sprt) if o.sprt is not None else None
-    if sprt is not None:
-        if len(contenders) != 2:
-            raise Refused(f"--sprt tests two contenders, not {len(contenders)}")
-        if o.seeds is not None:
-            raise Refused("--sprt plays until it decides; bound it with --max-seeds, not --seeds")
-        seeds = whole(o.max_seeds, "--max-seeds", 1, tf.MAX_SEEDS) if o.max_seeds is not None else 200
-    else:
-        if o.max_seeds is not None:
-            raise Refused("--max-seeds bounds an --sprt run; a fixed run takes --seeds")
-        seeds = whole(o.seeds, "--seeds", 1, tf.MAX_SEEDS) if o.seeds is not None else 10
-    simserver = os.path.join(layout.build_dir, "simserver")
-    if not os.access(simserver, os.X_OK):
-        raise Refused(f"{simserver} is missing (build it first)")
-    return contenders, simserver, length, sprt, seeds
-
-
-def start(o: Options, layout, prog: str, hosts: list) -> tuple:
-    contenders, simserver, length, sprt, seeds = new_plan(o, layout, prog)
-    tour = tf.create(o.out, layout)
-    lock = tf.Lock(tour)
-    pinned = pin(tour, [simserver] + [path for _, path, _ in contenders], layout)
-    server = Contender("simserver", pinned[0][0], simserver, pinned[0][1], pinned[0][2])
-    members = [Contender(label, rel, path, sha, desc, settings)
-               for (label, path, settings), (rel, sha, desc) in zip(contenders, pinned[1:])]
-    tf.copy_kit(tour, layout)
-    plan = tf.Plan(tf.new_id(), members, server, "5v5" if o.five else "3v3", length, seeds, sprt,
-                   [tf.folder_name(c.label) for c in members])
-    tf.write_plan(tour, plan)
-    return tour, plan, lock
-
-
-def resume(o: Options, prog: str) -> tuple:
-    if o.programs or o.length is not None or o.five or o.out or o.sprt is not None:
-        raise Refused("--resume takes the settings from the tournament folder; give only --jobs, --hosts, "
-                      "--seeds or --max-seeds with it")
-    tour = os.path.abspath(o.resume)
-    plan = tf.read_plan(tour)
-    lock = tf.Lock(tour)
-    for c in [plan.simserver] + plan.contenders:
-        why = verify(tour, c.program, c.sha256)
-        if why:
-            raise Refused(f"--resume {tour}: {c.label}: {why}")
-    if plan.sprt is None:
-        if o.max_seeds is not None:
-            raise Refused("--max-seeds extends an --sprt run; this one plays a fixed number of seeds")
-        if o.seeds is not None:
-            n = whole(o.seeds, "--seeds", 1, tf.MAX_SEEDS)
-            if n < plan.seeds:
-                raise Refused(f"--seeds {n}: the tournament has {plan.seeds} seeds already")
-            plan.seeds = n
-    else:
-        if o.seeds is not None:
-            raise Refused("--seeds extends a fixed run; an --sprt run takes --max-seeds")
-        if o.max_seeds is not None:
-            n = whole(o.max_seeds, "--max-seeds", 1, tf.MAX_SEEDS)
-            if n < plan.seeds:
-                raise Refused(f"--max-seeds {n}: the tournament may play {plan.seeds} seeds already")
-            plan.seeds = n
-    tf.write_plan(tour, plan)
-    return tour, plan, lock
-
-
-def source_notes(plan: tf.Plan) -> list:
-    """Contenders whose source was rebuilt since they were pinned (the pinned copy still plays)."""
-    notes = []
-    for c in plan.contenders:
-        try:
-            changed = sha256_of(c.source) != c.sha256
-        except OSError:
-            changed = True
-        if changed:
-            notes.append(f"{c.label}: {c.source} has changed since it was pinned; the pinned copy plays")
-    return notes
 
 
 def main(argv: list) -> int:
