@@ -96,7 +96,9 @@ def main() -> int:
             print(f"{name:16} wall {statistics.median(w for w, _ in runs):.3f} s, "
                   f"cpu {statistics.median(c for _, c in runs):.3f} s (median of {args.runs})")
         ratio = statistics.median(w for w, _ in lab) / statistics.median(w for w, _ in bare)
-        print(f"wall time of lab play against the direct start: {ratio:.2f}x")
+        best = min(w for w, _ in lab) / min(w for w, _ in bare)
+        # The best runs say what the launcher costs; the medians include the machine's other load.
+        print(f"wall time of lab play against the direct start: {ratio:.2f}x (medians), {best:.2f}x (best runs)")
     finally:
         shutil.rmtree(work, ignore_errors=True)
     return 0

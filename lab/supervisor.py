@@ -11,13 +11,23 @@ GRACE_SECONDS = 2.0
 POLL_SECONDS = 0.02
 
 
-def _die_with_parent():
-    # A launcher killed outright (SIGKILL) takes its children with it.
+def _find_prctl():
     try:
         import ctypes
-        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
-    except (OSError, AttributeError):
-        pass
+        return ctypes.CDLL(None).prctl
+    except (ImportError, OSError, AttributeError):
+        return None
+
+
+# Looked up once: in the child, between fork and exec, there is no time to load libraries.
+_PRCTL = _find_prctl()
+_PR_SET_PDEATHSIG = 1
+
+
+def _die_with_parent():
+    # A launcher killed outright (SIGKILL) takes its children with it.
+    if _PRCTL is not None:
+        _PRCTL(_PR_SET_PDEATHSIG, int(signal.SIGKILL))
 
 
 class Process:
@@ -91,7 +101,8 @@ class Supervisor:
         mode = "ab" if append else "wb"
         with open(stdout, mode) as out, open(stderr, mode) as err:
             popen = subprocess.Popen(argv, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                     start_new_session=True, preexec_fn=_die_with_parent)
+                                     start_new_session=True,
+                                     preexec_fn=_die_with_parent if _PRCTL is not None else None)
         proc = Process(name, popen)
         self.processes.append(proc)
         return proc
