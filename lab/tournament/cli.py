@@ -41,6 +41,7 @@ class Run:
         self.signal = 0
         self.started = time.monotonic()
         self.done_at_start = None
+        self.warned = set()
 
     def say(self, text: str, stream=sys.stdout) -> None:
         print(f"{self.prog}: {text}", file=stream, flush=True)
@@ -59,7 +60,10 @@ class Run:
             try:
                 m = read_match(os.path.join(self.tour, name), seed, y, b, name)
             except (OSError, ValueError, KeyError, TypeError, AttributeError) as e:
-                print(f"{self.prog}: {name} left out: {e}", file=sys.stderr)
+                if name not in self.warned:
+                    self.warned.add(name)
+                    print(f"{self.prog}: {name}: its record cannot be read ({e}); counted as not finished",
+                          file=sys.stderr)
                 m = None
             if m is not None:
                 found.append(m)
@@ -93,6 +97,8 @@ class Run:
     def play_round(self, todo: list, total: int) -> bool:
         """False when the run must stop (signal, or a program not the pinned build)."""
         self.rounds.check_hosts(lambda text: self.say(text, sys.stderr))
+        if self.signal:
+            return False
         outcome = self.rounds.play(todo, self.progress(total))
         if sys.stderr.isatty():
             sys.stderr.write("\n")

@@ -51,6 +51,8 @@ def main(argv: list) -> int:
             host = os.uname().nodename
             print(f"tournament match: on {host}: {why}", file=sys.stderr)
             return PROGRAM_MISSING if not os.path.exists(pinned.program) else NOT_PINNED
+    # Play's messages in play.log name play, not the tournament that started it.
+    os.environ.pop("LAB_PROG", None)
     # A folder left by an unfinished try (here, or on a remote host) is played again from scratch.
     shutil.rmtree(folder, ignore_errors=True)
     log = f".{folder}.log"

@@ -100,7 +100,9 @@ class Rounds:
 
     def play(self, matches: list, progress=None) -> RoundOutcome:
         """Plays `matches`, each (folder, seed, yellow, blue)."""
-        out = RoundOutcome()
+        out = RoundOutcome(interrupted=self.stopping)
+        if self.stopping:
+            return out
         with open(os.path.join(self.tour, TODO), "w") as f:
             f.write("".join(f"{m[0]}\t{m[1]}\t{m[2]}\t{m[3]}\n" for m in matches))
         argv = ["parallel", "--colsep", "\t", "--jobs", str(self.jobs), "--joblog", ROUND_LOG, "-a", TODO]
