@@ -312,7 +312,9 @@ def main(argv: list) -> int:
         o = parse_options(argv)
         check_options(o)
         layout = find_layout()
-        if not layout.build_dir_given and layout.checkout:
+        # A checkout builds what the match takes from its build folder.
+        from_build = not o.simserver or any("/" not in p for p in o.programs.values())
+        if from_build and not layout.build_dir_given and layout.checkout:
             bootstrap(layout)
         simserver = o.simserver or os.path.join(layout.build_dir, "simserver")
         paths = {c: agent_program(o.programs[c], layout, f"--{c}") for c in ("yellow", "blue")}
@@ -334,11 +336,15 @@ def main(argv: list) -> int:
         print(f"{prog}: cannot read {e.filename}: {e.strerror}", file=sys.stderr)
         return 1
 
-    if o.dir:
-        os.makedirs(o.dir, exist_ok=True)
-        run_dir = o.dir
-    else:
-        run_dir = date_folder(layout.runs, "")
+    try:
+        if o.dir:
+            os.makedirs(o.dir, exist_ok=True)
+            run_dir = o.dir
+        else:
+            run_dir = date_folder(layout.runs, "")
+    except OSError as e:
+        print(f"{prog}: cannot create the run folder: {e}", file=sys.stderr)
+        return 1
     match = Match(prog, o, layout, run_dir)
     try:
         scenario = scenario_robots(match.scenario, lambda: list_robots(simserver, match.scenario))
@@ -348,7 +354,14 @@ def main(argv: list) -> int:
         print(f"{prog}: {e}", file=sys.stderr)
         return 1
     with Supervisor() as sup:
-        return play(match, sup, simserver, paths, scenario, template, speeds, sets)
+        try:
+            return play(match, sup, simserver, paths, scenario, template, speeds, sets)
+        except OSError as e:
+            # A full disk or a folder taken away: everything started is stopped on the way out.
+            match.fault = f"cannot write the run's files: {e}"
+            print(f"{prog}: {match.fault}", file=sys.stderr)
+    match.write_record("fault")
+    return 1
 
 
 def list_robots(simserver: str, scenario: str) -> list:

@@ -402,17 +402,21 @@ def run(argv: list, prog: str, say) -> int:
 
     if opts["dir"]:
         directory = os.path.abspath(opts["dir"])
-        try:
+    try:
+        if opts["dir"]:
             os.makedirs(directory, exist_ok=True)
-        except OSError:
-            raise Refused(f"cannot create {directory}") from None
-    else:
-        directory = date_folder(layout.runs, f"team-{colour}-")
+        else:
+            directory = date_folder(layout.runs, f"team-{colour}-")
+    except OSError:
+        raise Refused(f"cannot create {directory if opts['dir'] else layout.runs}") from None
 
     with Supervisor() as sup:
         team = TeamRun(sup, colour, robots, path, host, port, directory, int(wait),
                        lambda text: say(text), None if quiet else sys.stdout)
-        team.write_folders(template, speeds, team_sets, robot_sets, version)
+        try:
+            team.write_folders(template, speeds, team_sets, robot_sets, version)
+        except OSError as e:
+            raise Refused(f"cannot write the robots' folders in {directory}: {e.strerror}") from None
         print(f"{prog}: {colour} team of {len(robots)} ({' '.join(r.nickname for r in robots)}) "
               f"on {host}:{port}, files in {directory}", flush=True)
         for run_ in team.runs:
