@@ -49,6 +49,9 @@ def parse_contender(text: str, known_keys) -> tuple:
     parsed = []
     for s in settings:
         key, value = parse_setting(s, f"--programs {text}:", known_keys)
+        # A line break in a value would add lines (other keys) to config.ini.
+        if any(ord(ch) < 32 or ord(ch) == 127 for ch in value):
+            raise Refused(f"--programs: the value of {key} holds a control character")
         parsed.append([key, value])
     return program, parsed
 

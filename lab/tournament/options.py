@@ -74,7 +74,8 @@ def parse_options(argv: list) -> Options:
                     i += 1
             continue
         if a == "--sprt":
-            if i + 1 < len(argv) and re.fullmatch(r"[-+0-9.,eE]+", argv[i + 1]):
+            # The value is optional: a next word that is no option is taken as it.
+            if i + 1 < len(argv) and not re.match(r"--?[A-Za-z]", argv[i + 1]):
                 o.sprt = argv[i + 1]
                 i += 2
             else:

@@ -135,6 +135,7 @@ def test_contenders(text, program, settings):
     ("agent:NOPE=1", "unknown setting NOPE"),
     ("agent:VT_ID=3", "set by the launcher"),
     (":KICKABLE=1", "names no program"),
+    ("agent:KICKABLE=1\nVT_ID=9", "control character"),
 ])
 def test_contenders_refused(text, message):
     with pytest.raises(Refused, match=message):
