@@ -3,6 +3,7 @@ match runs from (pinned programs, a copy of the lab and its config files),
 and the names of its match folders."""
 import fcntl
 import json
+import math
 import os
 import re
 import secrets
@@ -19,6 +20,7 @@ LOCK = "lock"
 # Copied beside the pinned programs so local and remote matches run the same
 # lab and read the same settings templates, whatever happens to the checkout.
 KIT = ("lab", "config")
+NAME_RE = re.compile(r"[A-Za-z0-9._-]{1,40}")
 FOLDER_RE = re.compile(r"s[0-9]{4}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
 MAX_SEEDS = 1000
 
@@ -48,8 +50,20 @@ class Plan:
             raise ValueError("scenario or seeds out of range")
         if len(plan.names) != len(plan.contenders) or len(plan.contenders) < 2:
             raise ValueError("contenders and names do not match")
+        # The plan may have been edited by hand: its id names a folder that is
+        # removed on every host, and its names make folder names.
+        if not re.fullmatch(r"[0-9a-f]{12}", plan.id):
+            raise ValueError(f"id '{plan.id}' is not 12 hexadecimal digits")
+        if not all(NAME_RE.fullmatch(n) for n in plan.names):
+            raise ValueError("a contender name holds characters a folder name may not")
+        for c in plan.contenders:
+            for key, value in c.settings:
+                if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", key) or any(ord(ch) < 32 for ch in value):
+                    raise ValueError(f"setting '{key}' of {c.label} is malformed")
         if plan.sprt is not None:
             plan.sprt = [float(plan.sprt[0]), float(plan.sprt[1])]
+            if not all(math.isfinite(e) for e in plan.sprt) or plan.sprt[0] >= plan.sprt[1]:
+                raise ValueError("sprt needs two finite Elo values, the first below the second")
         return plan
 
     def folder(self, seed: int, yellow: int, blue: int) -> str:

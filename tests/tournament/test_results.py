@@ -144,14 +144,25 @@ def test_contenders_refused(text, message):
 
 def plan_json(program):
     c = {"label": "a", "program": program, "source": "/x", "sha256": "0" * 64}
-    return {"id": "1", "contenders": [c, dict(c, label="b")], "simserver": dict(c, label="simserver"),
+    return {"id": "0123456789ab", "contenders": [c, dict(c, label="b")], "simserver": dict(c, label="simserver"),
             "scenario": "3v3", "length": "5", "seeds": 2, "sprt": None, "names": ["a", "b"]}
 
 
-@pytest.mark.parametrize("program", ["programs/../../bin/sh", "/bin/sh", "programs/a b", "programs/"])
-def test_a_plan_names_only_pinned_programs(program):
+@pytest.mark.parametrize("change", [
+    {"program": "programs/../../bin/sh"}, {"program": "/bin/sh"}, {"program": "programs/a b"},
+    {"id": "x /"}, {"names": ["a", "../b"]}, {"sprt": [50, 0]},
+    {"settings": [["KICKABLE", "1\nVT_ID=9"]]},
+])
+def test_a_plan_edited_by_hand_is_refused(change):
+    """A plan is read on --resume and on every host: its id names a folder
+    removed there, its programs are run, its names become folder names."""
+    obj = plan_json("programs/agent")
+    if "program" in change or "settings" in change:
+        obj["contenders"][1].update(change)
+    else:
+        obj.update(change)
     with pytest.raises(ValueError):
-        Plan.from_json(plan_json(program))
+        Plan.from_json(obj)
     assert Plan.from_json(plan_json("programs/agent")).folder(3, 0, 1) == "s0003-1-a-vs-2-b"
 
 
