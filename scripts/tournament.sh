@@ -8,10 +8,10 @@ help=0
 for a in "$@"; do case "$a" in --help|-h) help=1 ;; esac; done
 if [ "$help" -eq 0 ]; then
   if [ -z "${SOCCER_BUILD_DIR:-}" ]; then
-    SOCCER_EXTRA_PACKAGES="python3-scipy ${SOCCER_EXTRA_PACKAGES:-}" "$root/scripts/bootstrap.sh" tournament
+    "$root/scripts/bootstrap.sh" tournament
     export SOCCER_BUILD_DIR="$root/build"
   elif ! /usr/bin/python3 -c 'import scipy' 2>/dev/null; then
-    SOCCER_EXTRA_PACKAGES="python3-scipy" "$root/scripts/bootstrap.sh" tournament
+    "$root/scripts/bootstrap.sh" tournament
   fi
 fi
 LAB_PROG=tournament.sh exec /usr/bin/python3 -B "$root/scripts/lab" tournament "$@"
