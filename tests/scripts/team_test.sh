@@ -83,6 +83,18 @@ printf 'yellow Y9 99 99\n' > "$work/lone.ini"
 check "unconnected robot fails the run" test $? -eq 1
 check "unconnected robot is named" grep -q "never connected.*Y9" "$work/lone.err"
 
+# --- A server the team cannot look into answers "false": named at once, not retried ---
+cp "$SIMSERVER" "$work/league-server"
+"$work/league-server" --port "$port" --fast --length 2 --wait 4 > /dev/null 2> "$work/league.log" &
+league=$!; started+=("$league")
+sleep 0.3
+"$team" --server "127.0.0.1:$port" --team yellow --players "$work/lone.ini" --dir "$work/refused" \
+  --quiet --wait 30 > "$work/refused.out" 2> "$work/refused.err"
+check "refused robot fails the run" test $? -eq 1
+check "refused robot is named" grep -q "^99-yellow-Y9: refused" "$work/refused.out"
+check "refusal explained" grep -q "robot Y9 (vt_id 99) was refused by the server" "$work/refused.err"
+wait "$league"
+
 # --- A 5 v 5 team against a 3 v 3 server: robots 4 and 5 are blue's there ---
 "$SIMSERVER" --port "$port" --fast --length 2 --wait 6 > "$work/small.txt" 2> "$work/small.log" &
 small=$!; started+=("$small")
