@@ -60,6 +60,8 @@ def fmt(value, sign=True, digits=0) -> str:
         return "n/a"
     if math.isinf(value):
         return ("+" if value > 0 else MINUS) + "inf"
+    if round(value, digits) == 0:
+        value = 0.0  # no "-0"
     text = ("%+.*f" if sign else "%.*f") % (digits, value)
     return text.replace("-", MINUS)
 
@@ -171,9 +173,9 @@ def lines(s: Summary) -> list:
         e = v.estimate
         a, b = s.labels[v.a], s.labels[v.b]
         if e.pairs:
-            out.append("%s %s %s: %d pairs, pentanomial %s (pair scores 0 to 2), score %s %%, Elo %s, "
+            out.append("%s %s %s: %d pair%s, pentanomial %s (pair scores 0 to 2), score %s %%, Elo %s, "
                        "goals per pair %s" % (
-                           a, MINUS, b, e.pairs, " ".join(map(str, e.counts)),
+                           a, MINUS, b, e.pairs, "" if e.pairs == 1 else "s", " ".join(map(str, e.counts)),
                            percent(e.rate, e.rate_low, e.rate_high),
                            fmt_interval(e.elo, e.elo_low, e.elo_high), fmt_interval(*v.gd, digits=2)))
         if v.incomplete:
