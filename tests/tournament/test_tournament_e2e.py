@@ -311,6 +311,24 @@ def test_matches_run_over_ssh_on_pinned_copies_and_come_back(tmp_path, loopback_
     assert not glob.glob(os.path.expanduser("~/.soccer-tournament-%s" % plan(out)["id"]))
 
 
+def test_a_host_that_stops_answering_hands_its_matches_to_the_others(tmp_path):
+    # An ssh stand-in that runs the command here; it answers the two checks
+    # (at the start and before the first round), then the host is "down".
+    calls = tmp_path / "calls"
+    fake = executable(str(tmp_path / "fakessh"),
+                      "#!/bin/sh\necho >> '%s'\n[ $(wc -l < '%s') -gt 2 ] && exit 255\n"
+                      "while [ $# -gt 0 ]; do case \"$1\" in fakehost) shift; break ;; *) shift ;; esac; done\n"
+                      "[ \"${1:-}\" = -- ] && shift\ncd\nexec sh -c \"$*\"\n" % (calls, calls))
+    hosts = tmp_path / "hosts"
+    hosts.write_text(":\n%s fakehost\n" % fake)
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "2", "--length", "2", "--jobs", "1",
+             "--hosts", str(hosts), "--out", out])
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert "fakehost does not answer; its matches go to the other hosts" in r.stderr
+    assert len(read_rows(out)) == 4
+
+
 @pytest.fixture(scope="module")
 def bad_files(tmp_path_factory):
     d = tmp_path_factory.mktemp("bad")
