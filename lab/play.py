@@ -169,6 +169,7 @@ class Match:
         self.teams = {}
         self.fault = ""
         self.first_ended = ""
+        self.log_seen = 0
         self.scenario = layout.config_file("scenario-5v5.ini" if o.five else "scenario-3v3.ini")
 
     def path(self, name: str) -> str:
@@ -226,8 +227,16 @@ class Match:
             sup.sleep(0.02)
 
     def show_clock(self) -> None:
-        text = read_text(self.path("server.log"))
-        lines = [l for l in text.splitlines() if l.startswith("simserver: t=")]
+        # Only what the log gained since the last look: a day's match logs 86 400 lines.
+        try:
+            with open(self.path("server.log"), "rb") as f:
+                f.seek(self.log_seen)
+                data = f.read(1 << 20)
+        except OSError:
+            return
+        cut = data.rfind(b"\n") + 1
+        self.log_seen += cut
+        lines = [l for l in data[:cut].decode("utf-8", "replace").splitlines() if l.startswith("simserver: t=")]
         if lines:
             print(f"\r{lines[-1][len('simserver: '):]} ", end="", flush=True)
 

@@ -53,13 +53,17 @@ def prog_name(sub: str) -> str:
     return os.environ.get("LAB_PROG", f"lab {sub}")
 
 
-def _tail(path: str, offset: int) -> str:
+def _tail_bytes(path: str, offset: int) -> bytes:
     try:
         with open(path, "rb") as f:
             f.seek(offset)
-            return f.read(1 << 20).decode("utf-8", "replace")
+            return f.read(1 << 20)
     except OSError:
-        return ""
+        return b""
+
+
+def _tail(path: str, offset: int) -> str:
+    return _tail_bytes(path, offset).decode("utf-8", "replace")
 
 
 def _size(path: str) -> int:
@@ -215,12 +219,12 @@ class TeamRun:
         for run in self.runs:
             for path in (run.out, run.log):
                 offset = run.echo_offsets.get(path, 0)
-                text = _tail(path, offset)
-                cut = len(text) if final else text.rfind("\n") + 1
+                data = _tail_bytes(path, offset)
+                cut = len(data) if final else data.rfind(b"\n") + 1
                 if cut <= 0:
                     continue
-                run.echo_offsets[path] = offset + len(text[:cut].encode("utf-8", "replace"))
-                for line in text[:cut].splitlines():
+                run.echo_offsets[path] = offset + cut
+                for line in data[:cut].decode("utf-8", "replace").splitlines():
                     # Retries while the server is not up are told once, not per agent.
                     if NOT_CONNECTED_TEXT not in line:
                         self.echo.write(f"[{run.robot.nickname}] {line}\n")
