@@ -374,8 +374,12 @@ def main(argv: list) -> int:
 
 
 def list_robots(simserver: str, scenario: str) -> list:
-    out = subprocess.run([simserver, "--scenario", scenario, "--list-robots"], stdout=subprocess.PIPE,
-                         stderr=subprocess.DEVNULL, timeout=10)
+    """The server's own robots, for a scenario file that names none (its built-in ones)."""
+    try:
+        out = subprocess.run([simserver, "--scenario", scenario, "--list-robots"], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=10)
+    except (OSError, subprocess.SubprocessError):
+        return []
     return out.stdout.decode("utf-8", "replace").splitlines()
 
 
@@ -420,6 +424,7 @@ def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, t
             print()
     if sup.interrupted:
         match.say("interrupted, stopping the match", sys.stderr)
+    # Whether the server ended well decides how long the agents may take to end.
     match.server_status = match.server.status
     match.end_teams(sup)
     match.server_status = match.server.status
@@ -448,5 +453,8 @@ def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, t
         return 1
     if match.server_status != 0:
         match.say(f"simserver ended with status {match.server_status}", sys.stderr)
+        if match.first_ended == "simserver":
+            match.say("the server ended first, before the match was over; the teams were stopped",
+                      sys.stderr)
         return 1
     return 0
