@@ -145,7 +145,8 @@ class Run:
             after = len(self.results(self.plan.seeds)[0])
             stalled = stalled + 1 if after == before else 0
             if stalled >= MAX_FAULT_ROUNDS:
-                self.say("no match finished in three rounds in a row; see the matches' play.log", sys.stderr)
+                self.say(f"no match finished in {MAX_FAULT_ROUNDS} rounds in a row; see the matches' play.log",
+                         sys.stderr)
                 return
             done = self.results(seeds)[0]
             pairs = summarise([c.label for c in self.plan.contenders], done, 0, sprt).pairings[0]

@@ -13,7 +13,7 @@ CSS = """
 body { font: 14px sans-serif; margin: 1.5em; color: #222; }
 table { border-collapse: collapse; margin: .5em 0 1em; }
 td, th { border: 1px solid #ccc; padding: 3px 8px; text-align: right; }
-td:first-child, th:first-child { text-align: left; }
+td:first-child, th:first-child, #contenders td { text-align: left; }
 .chart text { font: 11px sans-serif; fill: #444; }
 .zero { stroke: #999; stroke-dasharray: 3 3; }
 .bound { stroke: #c0392b; stroke-dasharray: 5 3; }
