@@ -9,6 +9,8 @@ from .props import read_properties
 
 COLOURS = {"yellow": 2, "blue": 1}
 NICK_RE = re.compile(r"[A-Za-z0-9_.-]+")
+# As the simulated server allows.
+MAX_NICKNAME = 32
 ID_RE = re.compile(r"-?[0-9]{1,9}")
 MAX_PLAYERS_BYTES = 1 << 20
 KEY_RE = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
@@ -61,6 +63,8 @@ def read_players(path: str) -> list:
             raise Refused(f"{where}: colour '{colour}' is neither yellow nor blue")
         if not NICK_RE.fullmatch(nick):
             raise Refused(f"{where}: nickname '{nick}' may only hold letters, digits, '_', '.' and '-'")
+        if len(nick) > MAX_NICKNAME:
+            raise Refused(f"{where}: nickname '{nick[:40]}…' is longer than {MAX_NICKNAME} characters")
         for name, value in (("vt_id", vt), ("rc_id", rc)):
             if not ID_RE.fullmatch(value):
                 raise Refused(f"{where}: {name} '{value}' is not a whole number")

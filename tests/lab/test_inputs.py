@@ -42,6 +42,7 @@ def test_hash_inside_a_value_is_kept_and_after_whitespace_is_a_comment(tmp_path)
     ("yellow GO x 1\n", "vt_id 'x' is not a whole number"),
     ("yellow GO 1\n", "expected 'colour nickname vt_id rc_id"),
     ("yellow G/O 1 1\n", "nickname 'G/O' may only hold"),
+    ("yellow " + "N" * 33 + " 1 1\n", "longer than 32 characters"),
     ("yellow GO 1 1 =3\n", "'=3' is not KEY=VALUE"),
     ("blue B1 1 1\n", "lists no yellow robot"),
 ])
