@@ -158,6 +158,11 @@ def scenario_robots(path: str, listed=None) -> tuple:
     return robots, props.get("PROTOCOL_VERSION", "").strip()
 
 
+def plain_value(value: str) -> bool:
+    """No line break or control character, which would add lines to config.ini."""
+    return not any(ord(c) < 32 or ord(c) == 127 for c in value)
+
+
 def parse_setting(text: str, option: str, known=None) -> tuple:
     """KEY=VALUE from the command line; `known`, when given, the keys allowed."""
     key, eq, value = text.partition("=")
@@ -167,6 +172,8 @@ def parse_setting(text: str, option: str, known=None) -> tuple:
         raise Refused(f"{option} '{text}': '{key}' is not a setting name")
     if key in IDENTITY_KEYS:
         raise Refused(f"{option} '{text}': {key} is set by the launcher, not by hand")
+    if not plain_value(value):
+        raise Refused(f"{option} '{key}=…': the value holds a line break or another control character")
     if known is not None and key not in known:
         raise Refused(f"{option} '{text}': unknown setting {key} (one of config.ini's keys)")
     return key, value

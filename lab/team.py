@@ -13,7 +13,7 @@ from .errors import Refused
 from .exits import NEVER_CONNECTED, NOT_STARTED, REFUSED, RUNNING, AgentExit
 from .layout import AGENT_NAMES, find_layout, parse_server
 from .props import SettingsFile, write_whole
-from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, read_players, scenario_robots, team_of
+from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, plain_value, read_players, scenario_robots, team_of
 from .supervisor import Supervisor
 
 USAGE = """\
@@ -301,6 +301,8 @@ def parse_sets(texts: list, nicknames: set, colour: str) -> tuple:
             raise Refused(f"setting '{s}': '{key}' is not a setting name")
         if key in IDENTITY_KEYS:
             raise Refused(f"setting '{s}': {key} comes from the players file and --server")
+        if not plain_value(value):
+            raise Refused(f"setting '{key}=…': the value holds a line break or another control character")
         if nick is None:
             team_sets.append((key, value))
         else:

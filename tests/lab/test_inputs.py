@@ -93,6 +93,7 @@ def test_bad_server_addresses(text, message):
     ("LOG_LEVEL", None, "has no '='"),
     ("TEAM=1", None, "set by the launcher"),
     ("NO_SUCH=1", {"LOG_LEVEL"}, "unknown setting NO_SUCH"),
+    ("LOG_LEVEL=INFO\nVT_ID=9", None, "holds a line break"),
 ])
 def test_bad_settings(text, known, message):
     with pytest.raises(Refused, match=message):
