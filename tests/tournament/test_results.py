@@ -10,6 +10,7 @@ from lab.errors import Refused
 from lab.tournament import stats
 from lab.tournament.contenders import Contender, parse_contender
 from lab.tournament.folder import Plan
+from lab.tournament.options import parse_options
 from lab.tournament.results import MatchResult, judge, pairs_of, unfinished_reason
 from lab.tournament.summary import summarise
 
@@ -169,3 +170,14 @@ def test_a_plan_edited_by_hand_is_refused(change):
 def test_contender_round_trip():
     c = Contender("agent:KICKABLE=120", "programs/agent", "/b/agent", "ab" * 32, "v1-dirty", [["KICKABLE", "120"]])
     assert Contender.from_json(c.to_json()) == c
+
+
+@pytest.mark.parametrize("argv, programs, sprt", [
+    (["--programs", "agent", "agent-c", "--seeds", "3"], "agent,agent-c", None),  # spaces for commas
+    (["--programs", "agent,agent-b", "--sprt"], "agent,agent-b", "0,50"),
+    (["--sprt", "-10,20", "--programs", "a,b"], "a,b", "-10,20"),
+    (["--sprt", "--programs", "a,b"], "a,b", "0,50"),
+])
+def test_options(argv, programs, sprt):
+    o = parse_options(argv)
+    assert (o.programs, o.sprt) == (programs, sprt)
