@@ -8,6 +8,7 @@ import os
 import re
 import secrets
 import shutil
+import time
 from dataclasses import dataclass, field
 from typing import Optional
 
@@ -79,8 +80,11 @@ class Plan:
 
 
 def folder_name(label: str) -> str:
-    return re.sub(r"[^A-Za-z0-9._-]", "_", os.path.basename(label.split(":")[0]) if "/" in label
-                  else label).strip("._-")[:40] or "program"
+    """A contender's name in match folder names: a path's base name, settings kept."""
+    # A path may hold ':' itself; its settings start after its last '/'.
+    program, colon, settings = label.rpartition("/")[2].partition(":")
+    text = program + ("_" + settings if colon else "")
+    return re.sub(r"[^A-Za-z0-9._-]", "_", text).strip("._-")[:40] or "program"
 
 
 def new_id() -> str:
@@ -134,7 +138,6 @@ class Lock:
 
 def create(path: Optional[str], layout: Layout) -> str:
     """A new tournament folder: PATH (which must not exist) or runs/tournament-<date-time>."""
-    import time
     if path:
         if os.path.lexists(path):
             raise Refused(f"--out {path} exists already (use --resume {path} to finish it)")
