@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs (only those missing), then
 # configures and builds into build/. Safe to run again.
-#   bootstrap.sh play        what a match needs: the libraries, agent, agent-b,
-#                            agent-c and simserver (default)
-#   bootstrap.sh tournament  a match's needs plus GNU parallel, Python 3 and
-#                            rsync/ssh for spreading matches over machines
+#   bootstrap.sh play        what a match needs: the libraries, Python 3 for the
+#                            lab, agent, agent-b, agent-c and simserver (default)
+#   bootstrap.sh tournament  a match's needs plus GNU parallel, SciPy for the
+#                            statistics and rsync/ssh for spreading matches
+#                            over machines
 #   bootstrap.sh all         everything: tests, benchmarks, fuzzing, browser
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,12 +17,12 @@ case "$profile" in
 esac
 
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
-          libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev)
+          libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev python3)
 if [ "$profile" != play ]; then
-  packages+=(parallel python3 rsync openssh-client)
+  packages+=(parallel python3-scipy rsync openssh-client)
 fi
 if [ "$profile" = all ]; then
-  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pytest
              clang libclang-rt-14-dev)
   # The replay page's test loads it in a headless browser and reads its screenshot.
   packages+=(chromium zlib1g-dev)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once on the normal
-# build, once more on a build with AddressSanitizer and UBSan, then each fuzz
-# target for a short while.
+# build (with the Debian package built, unpacked into a scratch root and
+# played with: LabPackage), once more on a build with AddressSanitizer and
+# UBSan, then each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

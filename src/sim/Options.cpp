@@ -94,6 +94,8 @@ void printHelp(std::ostream& out)
            "  --render FILE        write the replay page of record FILE and exit: one HTML\n"
            "                       file that plays the match in a web browser, offline\n"
            "  -o, --output FILE    where --render writes (default: FILE ending in .html)\n"
+           "  --page FILE          with --record: write the replay page of the match to FILE\n"
+           "                       as it ends (also when stopped by a signal)\n"
            "  --quiet              no progress lines\n"
            "  --list-robots        print 'vt_id team nickname x y heading' per robot and exit\n"
            "  --agent-configs DIR  write one agent working directory per robot into DIR\n"
@@ -202,6 +204,7 @@ const ValueOption kValueOptions[] = {
     {"--http-host", "--http-host needs an address",
      [](const std::string& t, SimOptions& o) { return !t.empty() && setText(t, o.httpHost); }},
     {"--render", "", [](const std::string& t, SimOptions& o) { return setText(t, o.renderFile); }},
+    {"--page", "", [](const std::string& t, SimOptions& o) { return setText(t, o.pageFile); }},
     {"-o,--output", "", [](const std::string& t, SimOptions& o) { return setText(t, o.outputFile); }},
     {"--agent-configs", "", [](const std::string& t, SimOptions& o) { return setText(t, o.agentConfigDir); }},
     {"--agent-template", "", [](const std::string& t, SimOptions& o) { return setText(t, o.agentTemplate); }},

@@ -43,6 +43,8 @@ struct SimOptions {
     std::string renderFile;
     /// \brief Where the replay page goes; empty = the record's name with ".html".
     std::string outputFile;
+    /// \brief Where the replay page of the match's record goes once it ends; empty = nowhere.
+    std::string pageFile;
     bool quiet = false;
     bool listRobots = false;
     /// \brief Write one agent working directory per robot here, then exit.

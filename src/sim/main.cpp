@@ -56,6 +56,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (!options.pageFile.empty() && options.recordFile.empty()) {
+        std::cerr << "simserver: --page needs --record\n";
+        return 1;
+    }
     installStopSignals();
     SimServer server(scenario, options);
     // The HTTP port first: when it is taken, no record file is left behind.
@@ -73,5 +77,13 @@ int main(int argc, char** argv)
                   << scenario.robots.size() << " robots, " << scenario.rules.matchLength << " s, "
                   << (options.fast ? "fast" : "real time") << ")\n";
     }
-    return server.run(std::cout);
+    const int status = server.run(std::cout);
+    // The page here saves the launcher a program start per match.
+    if (!options.pageFile.empty()) {
+        long steps = 0;
+        if (!writeReplayPage(options.recordFile, options.pageFile, steps, error)) {
+            std::cerr << "simserver: " << error << "\n";
+        }
+    }
+    return status;
 }

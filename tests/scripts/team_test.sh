@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/team.sh against a real simserver on loopback: bad input starts
 # nothing; two teams, one started before the server, play a match to the end;
-# a robot the server does not know is reported as never connected.
+# a robot the server does not know is reported as never connected; a 5 v 5
+# team against a 3 v 3 server is refused robot by robot.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 team="$root/scripts/team.sh"
@@ -70,6 +71,7 @@ check "blue team ends with 0" test "$blue_status" -eq 0
 check "every robot admitted" test "$(grep -c 'admitted yes' "$work/summary.txt")" -eq 6
 check "every agent ended with 0" test "$(cat "$work/yellow.out" "$work/blue.out" | grep -c '^[0-9]*-[a-z]*-[A-Z0-9]*: exit 0$')" -eq 6
 check "yellow retried before the server was up" grep -q "Could not connect" "$work/yellow/2-yellow-Y1/agent.log"
+check "waiting for the server told once" test "$(grep -c "waiting for the server at 127.0.0.1:$port" "$work/yellow.out")" -eq 1
 check "settings per team and per robot" grep -qx "LOG_LEVEL=WARN" "$work/yellow/1-yellow-GO/config.ini"
 check "team-wide setting" grep -qx "LOG_LEVEL=ERROR" "$work/yellow/3-yellow-Y2/config.ini"
 check "blue identity" grep -qx "TEAM=1" "$work/blue/5-blue-B1/config.ini"
@@ -80,5 +82,29 @@ printf 'yellow Y9 99 99\n' > "$work/lone.ini"
   --quiet --wait 2 > "$work/lone.out" 2> "$work/lone.err"
 check "unconnected robot fails the run" test $? -eq 1
 check "unconnected robot is named" grep -q "never connected.*Y9" "$work/lone.err"
+
+# --- A server the team cannot look into answers "false": named at once, not retried ---
+cp "$SIMSERVER" "$work/league-server"
+"$work/league-server" --port "$port" --fast --length 2 --wait 4 > /dev/null 2> "$work/league.log" &
+league=$!; started+=("$league")
+sleep 0.3
+"$team" --server "127.0.0.1:$port" --team yellow --players "$work/lone.ini" --dir "$work/refused" \
+  --quiet --wait 30 > "$work/refused.out" 2> "$work/refused.err"
+check "refused robot fails the run" test $? -eq 1
+check "refused robot is named" grep -q "^99-yellow-Y9: refused" "$work/refused.out"
+check "refusal explained" grep -q "robot Y9 (vt_id 99) was refused by the server" "$work/refused.err"
+wait "$league"
+
+# --- A 5 v 5 team against a 3 v 3 server: robots 4 and 5 are blue's there ---
+"$SIMSERVER" --port "$port" --fast --length 2 --wait 6 > "$work/small.txt" 2> "$work/small.log" &
+small=$!; started+=("$small")
+sleep 0.3
+"$team" --server "http://127.0.0.1:$port/" --team yellow --5v5 --dir "$work/five" --quiet --wait 3 \
+  > "$work/five.out" 2> "$work/five.err"
+check "mismatched robots fail the run" test $? -eq 1
+check "each mismatched robot is refused" test "$(grep -c -E '^[45]-yellow-Y[34]: refused \(the server.s robot [45] is blue' "$work/five.out")" -eq 2
+check "the matching robots play" test "$(grep -c -E '^[123]-yellow-(GO|Y1|Y2): exit 0$' "$work/five.out")" -eq 3
+check "blue's robots never driven by yellow" bash -c "! grep -q \"nickname 'Y[34]'\" '$work/small.log'"
+wait "$small"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed; files in $work"; exit 1; }

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,8 +16,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/Properties.h"
-#include "sim/AgentConfigs.h"
 
 namespace {
 
@@ -73,9 +72,7 @@ public:
                 return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             }
             if (Clock::now() > deadline) {
-                ::kill(mPids[i], SIGKILL);
-                ::waitpid(mPids[i], nullptr, 0);
-                mPids[i] = -1;
+                stop(i);
                 return -1;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -83,6 +80,22 @@ public:
     }
 
 private:
+    // TERM first, so that a launcher stops what it started; KILL after a grace period.
+    void stop(std::size_t i)
+    {
+        ::kill(mPids[i], SIGTERM);
+        const auto grace = Clock::now() + std::chrono::seconds(3);
+        while (::waitpid(mPids[i], nullptr, WNOHANG) == 0) {
+            if (Clock::now() > grace) {
+                ::kill(mPids[i], SIGKILL);
+                ::waitpid(mPids[i], nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        mPids[i] = -1;
+    }
+
     std::vector<pid_t> mPids;
 };
 
@@ -168,15 +181,6 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
     }
     result.dir = pattern;
 
-    Properties settings = PropertyReader().read(std::string(SOCCER_SOURCE_DIR) + "/config/config.ini");
-    settings.setProperty("LOG_ENABLED", "YES");
-    settings.setProperty("LOG_LEVEL", setup.logLevel);
-    const std::string templateFile = result.dir + "/template.ini";
-    {
-        std::ofstream out(templateFile);
-        PropertyReader().write(out, "e2e settings", settings);
-    }
-
     Processes procs;
     std::vector<std::string> serverArgv = {SIMSERVER_PATH, "--port", "0", "--record", result.dir + "/record.jsonl"};
     if (!setup.scenarioFile.empty()) {
@@ -196,21 +200,42 @@ MatchResult runMatch(const std::string& name, const MatchSetup& setup)
         result.serverLog = readFile(result.dir + "/server.log");
         return result;
     }
-    const Scenario scenario = setup.scenarioFile.empty() ? defaultScenario(3) : loadScenario(setup.scenarioFile);
-    result.agentDirs = writeAgentDirectories(result.dir, scenario, templateFile,
-                                             std::string(SOCCER_SOURCE_DIR) + "/config/velocidade.ini",
-                                             "127.0.0.1", port);
-    std::vector<std::size_t> agents;
-    for (const std::string& dir : result.agentDirs) {
-        agents.push_back(procs.start({AGENT_PATH}, dir, dir + "/agent.out", dir + "/agent.log"));
+    // Agents start as play starts them: one lab team per colour, the robots from the scenario.
+    const std::string scenario =
+        setup.scenarioFile.empty() ? std::string(SOCCER_SOURCE_DIR) + "/config/scenario-3v3.ini" : setup.scenarioFile;
+    std::vector<std::size_t> teams;
+    for (const std::string colour : {"yellow", "blue"}) {
+        teams.push_back(procs.start({LAB_PYTHON, std::string(SOCCER_SOURCE_DIR) + "/scripts/lab", "team", "--server",
+                                     "127.0.0.1:" + std::to_string(port), "--team", colour, "--scenario", scenario,
+                                     "--program", AGENT_PATH, "--dir", result.dir, "--quiet", "--wait", "10", "--set",
+                                     "LOG_ENABLED=YES", "--set", "LOG_LEVEL=" + setup.logLevel},
+                                    result.dir, result.dir + "/team-" + colour + ".txt",
+                                    result.dir + "/team-" + colour + ".err"));
     }
     if (setup.duringMatch) {
         setup.duringMatch(port);
     }
     result.serverStatus = procs.wait(server, setup.timeoutSeconds);
-    for (std::size_t a : agents) {
-        // Once the server has said "time over" the agents end by themselves.
-        result.agentStatus.push_back(procs.wait(a, 5.0));
+    std::vector<std::pair<int, std::string>> lines;
+    for (std::size_t i = 0; i < teams.size(); ++i) {
+        // Once the server has said "time over" the agents end by themselves, and each team with them.
+        procs.wait(teams[i], 8.0);
+        std::istringstream out(readFile(result.dir + "/team-" + (i == 0 ? "yellow" : "blue") + ".txt"));
+        for (std::string line; std::getline(out, line);) {
+            static const std::regex exitLine("^(-?[0-9]+)-(yellow|blue)-[^:]+: .*");
+            std::smatch m;
+            if (std::regex_match(line, m, exitLine)) {
+                lines.emplace_back(std::stoi(m[1]), line);
+            }
+        }
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const auto& [vtId, line] : lines) {
+        const std::string name = line.substr(0, line.find(": "));
+        const std::string what = line.substr(name.size() + 2);
+        result.agentDirs.push_back(result.dir + "/" + name);
+        // -1 for an agent that had to be stopped or never ran.
+        result.agentStatus.push_back(what.rfind("exit ", 0) == 0 ? std::stoi(what.substr(5)) : -1);
     }
 
     result.summary = readFile(result.dir + "/summary.txt");

@@ -1,0 +1,160 @@
+"""The tournament folder: its plan (tournament.json), its lock, the kit every
+match runs from (pinned programs, a copy of the lab and its config files),
+and the names of its match folders."""
+import fcntl
+import json
+import math
+import os
+import re
+import secrets
+import shutil
+import time
+from dataclasses import dataclass, field
+from typing import Optional
+
+from ..errors import Refused
+from ..layout import PACKAGE_DIR, Layout
+from .contenders import Contender
+
+PLAN = "tournament.json"
+LOCK = "lock"
+# Copied beside the pinned programs so local and remote matches run the same
+# lab and read the same settings templates, whatever happens to the checkout.
+KIT = ("lab", "config")
+NAME_RE = re.compile(r"[A-Za-z0-9._-]{1,40}")
+FOLDER_RE = re.compile(r"s[0-9]{4}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
+MAX_SEEDS = 1000
+
+
+@dataclass
+class Plan:
+    id: str
+    contenders: list           # [Contender]
+    simserver: Contender
+    scenario: str              # 3v3 or 5v5
+    length: str
+    seeds: int                 # fixed-seed run: seeds 1..seeds; SPRT: the most it may play
+    sprt: Optional[list] = None  # [elo0, elo1] for a sequential test
+    names: list = field(default_factory=list)   # folder-safe contender names
+
+    def to_json(self) -> dict:
+        return {"format": 2, "id": self.id, "contenders": [c.to_json() for c in self.contenders],
+                "simserver": self.simserver.to_json(), "scenario": self.scenario,
+                "length": self.length, "seeds": self.seeds, "sprt": self.sprt, "names": self.names}
+
+    @staticmethod
+    def from_json(obj: dict) -> "Plan":
+        plan = Plan(str(obj["id"]), [Contender.from_json(c) for c in obj["contenders"]],
+                    Contender.from_json(obj["simserver"]), str(obj["scenario"]), str(obj["length"]),
+                    int(obj["seeds"]), obj.get("sprt"), [str(n) for n in obj["names"]])
+        if plan.scenario not in ("3v3", "5v5") or not 1 <= plan.seeds <= MAX_SEEDS:
+            raise ValueError("scenario or seeds out of range")
+        if len(plan.names) != len(plan.contenders) or len(plan.contenders) < 2:
+            raise ValueError("contenders and names do not match")
+        # The plan may have been edited by hand: its id names a folder that is
+        # removed on every host, and its names make folder names.
+        if not re.fullmatch(r"[0-9a-f]{12}", plan.id):
+            raise ValueError(f"id '{plan.id}' is not 12 hexadecimal digits")
+        if not all(NAME_RE.fullmatch(n) for n in plan.names):
+            raise ValueError("a contender name holds characters a folder name may not")
+        for c in plan.contenders:
+            for key, value in c.settings:
+                if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", key) or any(ord(ch) < 32 for ch in value):
+                    raise ValueError(f"setting '{key}' of {c.label} is malformed")
+        if plan.sprt is not None:
+            plan.sprt = [float(plan.sprt[0]), float(plan.sprt[1])]
+            if not all(math.isfinite(e) for e in plan.sprt) or plan.sprt[0] >= plan.sprt[1]:
+                raise ValueError("sprt needs two finite Elo values, the first below the second")
+        return plan
+
+    def folder(self, seed: int, yellow: int, blue: int) -> str:
+        return f"s{seed:04d}-{yellow + 1}-{self.names[yellow]}-vs-{blue + 1}-{self.names[blue]}"
+
+    def pairings(self) -> list:
+        k = len(self.contenders)
+        return [(a, b) for a in range(k) for b in range(a + 1, k)]
+
+    def matches(self, seeds) -> list:
+        """(seed, yellow, blue) of every match of the seeds, each pairing in both colours."""
+        return [(s, y, b) for a, b2 in self.pairings() for s in seeds for y, b in ((a, b2), (b2, a))]
+
+
+def folder_name(label: str) -> str:
+    """A contender's name in match folder names: a path's base name, settings kept."""
+    # A path may hold ':' itself; its settings start after its last '/'.
+    program, colon, settings = label.rpartition("/")[2].partition(":")
+    text = program + ("_" + settings if colon else "")
+    return re.sub(r"[^A-Za-z0-9._-]", "_", text).strip("._-")[:40] or "program"
+
+
+def new_id() -> str:
+    return secrets.token_hex(6)
+
+
+def read_plan(folder: str) -> Plan:
+    path = os.path.join(folder, PLAN)
+    if not os.path.isfile(path):
+        raise Refused(f"--resume {folder} is not a tournament folder (no {PLAN})")
+    try:
+        with open(path, encoding="utf-8") as f:
+            return Plan.from_json(json.load(f))
+    except (OSError, ValueError, KeyError, TypeError, IndexError) as e:
+        raise Refused(f"{path} is not a tournament plan this lab can read ({e})") from None
+
+
+def write_plan(folder: str, plan: Plan) -> None:
+    # Written whole and renamed: --resume takes a folder with the plan as complete.
+    path = os.path.join(folder, PLAN)
+    with open(path + ".partial", "w", encoding="utf-8") as f:
+        json.dump(plan.to_json(), f, indent=2)
+        f.write("\n")
+    os.replace(path + ".partial", path)
+
+
+def copy_kit(folder: str, layout: Layout) -> None:
+    shutil.copytree(PACKAGE_DIR, os.path.join(folder, "lab"),
+                    ignore=shutil.ignore_patterns("__pycache__", "*.pyc"))
+    shutil.copytree(layout.config, os.path.join(folder, "config"))
+
+
+class Lock:
+    """An exclusive lock on the tournament folder for the life of this run;
+    the kernel drops it when the process ends, however it ends."""
+
+    def __init__(self, folder: str):
+        self.path = os.path.join(folder, LOCK)
+        self.fd = os.open(self.path, os.O_RDWR | os.O_CREAT, 0o644)
+        try:
+            fcntl.flock(self.fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            os.close(self.fd)
+            raise Refused(f"another tournament run is using {folder} (its {LOCK} is held)") from None
+        os.ftruncate(self.fd, 0)
+        os.write(self.fd, f"{os.getpid()}\n".encode())
+
+    def release(self) -> None:
+        os.close(self.fd)
+
+
+def create(path: Optional[str], layout: Layout) -> str:
+    """A new tournament folder: PATH (which must not exist) or runs/tournament-<date-time>."""
+    if path:
+        if os.path.lexists(path):
+            raise Refused(f"--out {path} exists already (use --resume {path} to finish it)")
+        try:
+            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+            os.mkdir(path)
+        except OSError as e:
+            raise Refused(f"cannot create --out {path}: {e.strerror}") from None
+        return os.path.abspath(path)
+    os.makedirs(layout.runs, exist_ok=True)
+    stamp = time.strftime("%Y%m%d-%H%M%S")
+    for n in range(1000):
+        candidate = os.path.join(layout.runs, f"tournament-{stamp}" + (f"-{n}" if n else ""))
+        try:
+            # mkdir fails on a folder that exists, so two tournaments never share one.
+            os.mkdir(candidate)
+            return candidate
+        except FileExistsError:
+            continue
+    raise Refused(f"cannot find a free folder name in {layout.runs}")

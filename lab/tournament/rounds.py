@@ -1,0 +1,190 @@
+"""Plays a round of matches through GNU parallel, on this machine or on the
+hosts of an ssh login file. Remote hosts receive the tournament's kit (plan,
+pinned programs, lab, config) through parallel's own file transfer into a
+work folder of their home, and each match folder comes back with --return."""
+import os
+import shutil
+import signal
+import subprocess
+import threading
+import time
+from dataclasses import dataclass
+
+from ..errors import Refused
+from .folder import KIT, PLAN
+from .match import NOT_PINNED
+from .contenders import PINNED_DIR
+
+HOST_CHECK_SECONDS = 30
+# What a host needs besides ssh: a Python the lab can run on.
+HOST_CHECK = "python3 -c 'import sys; sys.exit(sys.version_info < (3, 9))'"
+TODO = ".todo"
+ROUND_LOG = ".round-joblog"
+HOSTS = ".hosts"
+
+
+def read_hosts(path: str) -> list:
+    """The ssh logins of a hosts file (GNU parallel's format), comments left out."""
+    try:
+        with open(path, encoding="utf-8-sig") as f:
+            text = f.read(1 << 20)
+    except OSError as e:
+        raise Refused(f"--hosts {path} is missing or unreadable ({e.strerror})") from None
+    logins = [l.strip() for l in text.splitlines() if l.strip() and not l.strip().startswith("#")]
+    if not logins:
+        raise Refused(f"--hosts {path} names no host")
+    return logins
+
+
+def is_local(login: str) -> bool:
+    return login.split("/", 1)[-1].strip() == ":"
+
+
+def unreachable(logins: list) -> list:
+    """The logins that cannot run a command (ssh failed, or no Python 3.9+ there)."""
+    bad = []
+    for login in logins:
+        if is_local(login):
+            continue
+        try:
+            r = subprocess.run(["parallel", "--sshlogin", login, "--nonall", HOST_CHECK],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=HOST_CHECK_SECONDS)
+            ok = r.returncode == 0
+        except subprocess.TimeoutExpired:
+            ok = False
+        if not ok:
+            bad.append(login)
+    return bad
+
+
+def workdir_name(plan_id: str) -> str:
+    return f".soccer-tournament-{plan_id}"
+
+
+@dataclass
+class RoundOutcome:
+    failed_jobs: int = 0
+    not_pinned: str = ""        # the line a host gave when a program was not the pinned build
+    interrupted: bool = False
+
+
+class Rounds:
+    """Runs rounds in tournament folder `tour`; `stop()` (from a signal
+    handler) interrupts the current one."""
+
+    def __init__(self, tour: str, plan, jobs: int, hosts: list):
+        self.tour = tour
+        self.plan = plan
+        self.jobs = jobs
+        self.hosts = list(hosts)
+        self.proc = None
+        self.stopping = False
+        self.workdir = workdir_name(plan.id)
+        if self.hosts:
+            # Jobs parallel runs on this machine (':') land in the work folder
+            # too; here it is the tournament folder itself.
+            link = os.path.join(tour, self.workdir)
+            if not os.path.islink(link):
+                os.symlink(".", link)
+
+    def check_hosts(self, say) -> None:
+        """Drops hosts that stopped answering; their matches go to the others."""
+        if not self.hosts:
+            return
+        bad = unreachable(self.hosts)
+        for login in bad:
+            say(f"host {login} does not answer; its matches go to the other hosts")
+        self.hosts = [h for h in self.hosts if h not in bad]
+        if not self.hosts:
+            raise Refused("no host of --hosts answers")
+
+    def play(self, matches: list, progress=None) -> RoundOutcome:
+        """Plays `matches`, each (folder, seed, yellow, blue)."""
+        out = RoundOutcome(interrupted=self.stopping)
+        if self.stopping:
+            return out
+        with open(os.path.join(self.tour, TODO), "w") as f:
+            f.write("".join(f"{m[0]}\t{m[1]}\t{m[2]}\t{m[3]}\n" for m in matches))
+        argv = ["parallel", "--colsep", "\t", "--jobs", str(self.jobs), "--joblog", ROUND_LOG, "-a", TODO]
+        if self.hosts:
+            with open(os.path.join(self.tour, HOSTS), "w") as f:
+                f.write("".join(h + "\n" for h in self.hosts))
+            argv += ["--sshloginfile", HOSTS, "--workdir", self.workdir, "--return", "{1}"]
+            for name in (PLAN, PINNED_DIR) + KIT:
+                argv += ["--basefile", name]
+        argv += ["python3", "-B", "-m", "lab.tournament.match", "{1}", "{2}", "{3}", "{4}"]
+        with open(os.path.join(self.tour, "parallel.log"), "ab") as log:
+            self.proc = subprocess.Popen(argv, cwd=self.tour, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                         start_new_session=True)
+            ticker = None
+            if progress is not None:
+                ticker = threading.Thread(target=self._tick, args=(progress,), daemon=True)
+                ticker.start()
+            while self.proc.poll() is None:
+                try:
+                    self.proc.wait(timeout=0.5)
+                except subprocess.TimeoutExpired:
+                    pass
+            self.proc = None
+        out.interrupted = self.stopping
+        self._collect_joblog(out)
+        return out
+
+    def _tick(self, progress) -> None:
+        while self.proc is not None:
+            progress()
+            time.sleep(1)
+
+    def _collect_joblog(self, out: RoundOutcome) -> None:
+        path = os.path.join(self.tour, ROUND_LOG)
+        try:
+            with open(path) as f:
+                text = f.read()
+        except OSError:
+            return
+        with open(os.path.join(self.tour, "joblog.txt"), "a") as f:
+            f.write(text)
+        for line in text.splitlines()[1:]:
+            fields = line.split("\t")
+            if len(fields) < 9 or not fields[6].lstrip("-").isdigit():
+                continue
+            status = int(fields[6])
+            out.failed_jobs += status != 0
+            if status == NOT_PINNED and not out.not_pinned:
+                out.not_pinned = self._match_line() or f"a program on {fields[1]} is not the pinned build"
+        os.remove(path)
+
+    def _match_line(self) -> str:
+        try:
+            with open(os.path.join(self.tour, "parallel.log"), errors="replace") as f:
+                found = [l.strip() for l in f if "is not the pinned build" in l]
+        except OSError:
+            return ""
+        return found[-1] if found else ""
+
+    def stop(self) -> None:
+        """Interrupts the round: parallel passes the signal on to its jobs (over ssh too)."""
+        self.stopping = True
+        proc = self.proc
+        if proc is not None and proc.poll() is None:
+            try:
+                os.kill(proc.pid, signal.SIGINT)
+            except ProcessLookupError:
+                pass
+
+    def clean_hosts(self) -> None:
+        """Removes the work folders the remote hosts were given."""
+        remote = [h for h in self.hosts if not is_local(h)]
+        if remote:
+            argv = ["parallel", "--nonall", "rm", "-rf", self.workdir]
+            for h in remote:
+                argv[1:1] = ["--sshlogin", h]
+            subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        link = os.path.join(self.tour, self.workdir)
+        if os.path.islink(link):
+            os.remove(link)
+
+
+def have_parallel() -> None:
+    if shutil.which("parallel") is None:
+        raise Refused("GNU parallel is missing (./scripts/bootstrap.sh tournament installs it)")
