@@ -7,18 +7,23 @@
 #                            statistics and rsync/ssh for spreading matches
 #                            over machines
 #   bootstrap.sh all         everything: tests, benchmarks, fuzzing, browser
+#   bootstrap.sh host        a remote host of a tournament: the libraries the
+#                            programs run on, Python 3 and rsync; no build (the
+#                            tournament sends its pinned programs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 profile="${1:-play}"
 case "$profile" in
-  play|tournament|all) ;;
-  *) echo "bootstrap: unknown profile '$profile' (play, tournament or all)" >&2; exit 1 ;;
+  play|tournament|all|host) ;;
+  *) echo "bootstrap: unknown profile '$profile' (play, tournament, all or host)" >&2; exit 1 ;;
 esac
 
 packages=(build-essential cmake pkg-config libsdl-net1.2-dev libpugixml-dev
           libbox2d-dev nlohmann-json3-dev libcli11-dev libcpp-httplib-dev python3)
-if [ "$profile" != play ]; then
+if [ "$profile" = host ]; then
+  packages=(libsdl-net1.2 libpugixml1v5 libbox2d2 libcpp-httplib0.11 python3 rsync)
+elif [ "$profile" != play ]; then
   packages+=(parallel python3-scipy rsync openssh-client)
 fi
 if [ "$profile" = all ]; then
@@ -45,7 +50,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-if [ "$profile" = all ]; then
+if [ "$profile" = host ]; then
+  exit 0
+elif [ "$profile" = all ]; then
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOCCER_TESTS=ON -DSOCCER_BENCH=ON >/dev/null
   cmake --build build -j "$jobs"
 else

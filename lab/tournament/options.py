@@ -125,7 +125,7 @@ def check_hosts(path: str) -> list:
     logins = read_hosts(path)
     bad = unreachable(logins)
     if bad:
-        raise Refused(f"--hosts: {bad[0]} cannot be reached (ssh, then python3 3.9 or later there)")
+        raise Refused(f"--hosts: {bad[0]} cannot be reached (ssh, then python3 3.9 or later and rsync there)")
     return logins
 
 

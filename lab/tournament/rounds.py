@@ -16,8 +16,8 @@ from .match import NOT_PINNED
 from .contenders import PINNED_DIR
 
 HOST_CHECK_SECONDS = 30
-# What a host needs besides ssh: a Python the lab can run on.
-HOST_CHECK = "python3 -c 'import sys; sys.exit(sys.version_info < (3, 9))'"
+# What a host needs besides ssh: a Python the lab can run on, and rsync for the transfers.
+HOST_CHECK = "python3 -c 'import sys; sys.exit(sys.version_info < (3, 9))' && command -v rsync >/dev/null"
 TODO = ".todo"
 ROUND_LOG = ".round-joblog"
 HOSTS = ".hosts"
