@@ -7,8 +7,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "sim/ReplayPage.h"
-#include "sim/SummaryJson.h"
+#include "sim/record/ReplayPage.h"
+#include "sim/record/SummaryJson.h"
 
 namespace {
 

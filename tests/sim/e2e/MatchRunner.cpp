@@ -17,6 +17,7 @@
 
 #include "common/Properties.h"
 #include "sim/AgentConfigs.h"
+#include "sim/match/ScenarioFile.h"
 
 namespace {
 

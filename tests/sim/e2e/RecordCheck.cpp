@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/BodyShapes.h"
+#include "sim/physics/BodyShapes.h"
 
 namespace {
 

@@ -1,0 +1,56 @@
+#pragma once
+// Counters of one match, and the summary printed at its end.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/match/PlayStatistics.h"
+#include "sim/match/Referee.h"
+#include "sim/scenario/Scenario.h"
+
+/// \brief What happened to one robot.
+struct RobotStats {
+    bool admitted = false;
+    /// \brief The agent's own nickname from its connect request.
+    std::string agentNickname;
+    /// \brief The agent's reply to the server's connect message: "none", "true" or "false".
+    std::string connectReply = "none";
+    long commands = 0;
+    long kickCommands = 0;
+    long kicks = 0;
+    /// \brief Play steps after which the robot had not answered.
+    long noAnswer = 0;
+    /// \brief Steps in which the camera did not see the robot.
+    long dropouts = 0;
+};
+
+/// \brief What came in over the network.
+struct TrafficStats {
+    long datagrams = 0;
+    long oversized = 0;
+    /// \brief Not XML, or no message the server knows.
+    long invalid = 0;
+    /// \brief Commands or replies from an address that holds no robot.
+    long unknownSender = 0;
+    /// \brief Connect requests refused (malformed, unknown or taken vt_id).
+    long refusedConnects = 0;
+
+    long dropped() const { return oversized + invalid + unknownSender + refusedConnects; }
+};
+
+/// \brief Everything the end-of-match summaries are made of.
+struct MatchReport {
+    const Scenario& scenario;
+    const Referee& referee;
+    const std::vector<RobotStats>& robots;
+    const PlayStatistics& play;
+    const TrafficStats& traffic;
+    std::string yellowProgram;
+    std::string blueProgram;
+    bool interrupted = false;
+};
+
+/// \brief Writes the end-of-match summary.
+void printSummary(std::ostream& out, const MatchReport& report);
