@@ -26,6 +26,16 @@ void printSummary(std::ostream& out, const MatchReport& report)
         out << line;
     }
     out << "free-ball restarts: " << referee.freeBalls().size() << "\n";
+    for (const FreeBallRecord& f : referee.freeBalls()) {
+        std::snprintf(line, sizeof line, "  free ball at %.3f s: %s at (%.0f, %.0f)\n", f.time,
+                      freeBallCauseText(f.cause), f.ball.x, f.ball.y);
+        out << line;
+    }
+    long putBack = 0;
+    for (const RobotStats& s : robots) {
+        putBack += s.putBack;
+    }
+    out << "robots put back inside the walls: " << putBack << "\n";
     out << "seed: " << scenario.camera.seed << "\n";
     for (const mrTeam team : {TEAM_YELLOW, TEAM_BLUE}) {
         const PlayFigures f = report.play.team(team);

@@ -24,6 +24,8 @@ struct RobotStats {
     long noAnswer = 0;
     /// \brief Steps in which the camera did not see the robot.
     long dropouts = 0;
+    /// \brief Times the robot was found outside the walls and put back inside.
+    long putBack = 0;
 };
 
 /// \brief What came in over the network.

@@ -1,5 +1,7 @@
 #include "sim/match/Referee.h"
 
+#include "sim/match/EnclosingCircle.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,6 +29,11 @@ const char* playModeText(PlayMode mode)
     return "time over";
 }
 
+const char* freeBallCauseText(FreeBallCause cause)
+{
+    return cause == FreeBallCause::Stalled ? "stalled" : "left the field";
+}
+
 bool isPlaying(PlayMode mode)
 {
     return mode == PlayMode::PlayOn || mode == PlayMode::WarnEnding;
@@ -39,8 +46,11 @@ Referee::Referee(const RulesSpec& rules, double timeStep)
       mWarnSteps(toSteps(rules.warnEnding, timeStep)),
       mTimeOverSteps(std::max(1L, toSteps(rules.timeOverLength, timeStep))),
       mStallSteps(std::max(1L, toSteps(rules.stallTime, timeStep))),
-      mStallDistance(rules.stallDistance)
+      mStallDistance(rules.stallDistance),
+      // The places at both ends of the stall time, and every step between.
+      mWindow(static_cast<std::size_t>(mStallSteps) + 1)
 {
+    mScratch.reserve(mWindow.size());
 }
 
 PlayMode Referee::playingMode() const
@@ -57,25 +67,41 @@ void Referee::scored(GoalFor side)
     mGoals.push_back({time(), side});
     mMode = PlayMode::BeforeKickOff;
     mModeSteps = 0;
-    mStillSteps = -1;
+    mWindowCount = 0;
 }
 
 bool Referee::ballStalled(posicaoXY ball)
 {
-    if (mStillSteps < 0 || std::hypot(ball.x - mStillAt.x, ball.y - mStillAt.y) > mStallDistance) {
-        mStillAt = ball;
-        mStillSteps = 0;
+    // Any one place will do, not only where the watch began: a ball creeping
+    // along a wall under a robot's pushes never gets far from the middle of
+    // its path.
+    if (mWindowCount < mWindow.size()) {
+        mWindow[(mWindowStart + mWindowCount) % mWindow.size()] = ball;
+        ++mWindowCount;
+    } else {
+        mWindow[mWindowStart] = ball;
+        mWindowStart = (mWindowStart + 1) % mWindow.size();
+    }
+    if (mWindowCount < mWindow.size()) {
         return false;
     }
-    return ++mStillSteps >= mStallSteps;
+    return withinOneDisc(mWindow, mStallDistance, mScratch);
 }
 
-void Referee::freeBall()
+void Referee::freeBall(FreeBallCause cause, posicaoXY ball)
 {
-    mFreeBalls.push_back(time());
+    mFreeBalls.push_back({time(), mStep, cause, ball});
     mMode = PlayMode::BeforeKickOff;
     mModeSteps = 0;
-    mStillSteps = -1;
+    mWindowCount = 0;
+}
+
+const FreeBallRecord* Referee::freeBallOfLastStep() const
+{
+    if (mFreeBalls.empty() || mFreeBalls.back().step + 1 != mStep) {
+        return nullptr;
+    }
+    return &mFreeBalls.back();
 }
 
 void Referee::tick()

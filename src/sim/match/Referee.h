@@ -1,8 +1,8 @@
 #pragma once
 // The match clock and the play modes: a kick-off pause, play, a warning
 // before the end, and "time over" until the server stops; goals, and free
-// balls when the ball has lain still too long. Time is counted in whole steps
-// so that long matches do not drift.
+// balls when the ball has stayed in one place too long (a pile-up) or left
+// the field. Time is counted in whole steps so that long matches do not drift.
 
 #include <vector>
 
@@ -23,6 +23,20 @@ struct GoalRecord {
     GoalFor side;
 };
 
+/// \brief Why the referee put the ball back into play.
+enum class FreeBallCause { Stalled, LeftField };
+
+/// \brief The word a summary or a record uses for a cause: "stalled" or "left the field".
+const char* freeBallCauseText(FreeBallCause cause);
+
+/// \brief One free ball: when, in which step, why, and where the ball was.
+struct FreeBallRecord {
+    double time;
+    long step;
+    FreeBallCause cause;
+    posicaoXY ball;
+};
+
 /// \brief Keeps the clock, the mode and the score.
 class Referee {
 public:
@@ -40,16 +54,19 @@ public:
     int yellow() const { return mYellow; }
     int blue() const { return mBlue; }
     const std::vector<GoalRecord>& goals() const { return mGoals; }
-    /// \brief Game times of the free-ball restarts.
-    const std::vector<double>& freeBalls() const { return mFreeBalls; }
+    /// \brief The free-ball restarts so far.
+    const std::vector<FreeBallRecord>& freeBalls() const { return mFreeBalls; }
+    /// \brief The free ball called in the step just ticked, or null.
+    const FreeBallRecord* freeBallOfLastStep() const;
 
     /// \brief Counts a goal and starts a kick-off pause.
     void scored(GoalFor side);
-    /// \brief Watches the ball after a play step: true when it has stayed within the
-    /// stall distance of one place for the stall time of play.
+    /// \brief Watches the ball after a play step: true when, over the last stall time
+    /// of play, it has stayed within the stall distance of one place.
     bool ballStalled(posicaoXY ball);
-    /// \brief Counts a free-ball restart and starts a kick-off pause.
-    void freeBall();
+    /// \brief Counts a free-ball restart for `cause`, the ball at `ball`, and starts a
+    /// kick-off pause.
+    void freeBall(FreeBallCause cause, posicaoXY ball);
     /// \brief Moves the clock on by one step and changes mode when it is due.
     void tick();
 
@@ -69,10 +86,14 @@ private:
     int mYellow = 0;
     int mBlue = 0;
     std::vector<GoalRecord> mGoals;
-    std::vector<double> mFreeBalls;
+    std::vector<FreeBallRecord> mFreeBalls;
     long mStallSteps;
     double mStallDistance;
-    /// \brief Where the ball was when it last moved on, and play steps since.
-    posicaoXY mStillAt{0.0, 0.0};
-    long mStillSteps = -1;
+    /// \brief The ball's places over the last stall time of play, oldest first
+    /// from `mWindowStart` round the ring; `mWindowCount` of them are filled.
+    std::vector<posicaoXY> mWindow;
+    std::size_t mWindowStart = 0;
+    std::size_t mWindowCount = 0;
+    /// \brief Scratch space of the check, kept to spare an allocation per step.
+    std::vector<posicaoXY> mScratch;
 };

@@ -21,6 +21,8 @@ constexpr double kMaxMass = 1000.0;
 constexpr double kMaxAccel = 1.0e7;
 constexpr double kMaxFriction = 10.0;
 constexpr double kMaxSeconds = 86400.0;
+// The engine turns a body by at most a quarter turn per sub-step; keep well inside.
+constexpr double kMaxTurnPerSubStep = 0.9 * b2_maxRotation;
 // The prongs of the kicker mouth may taper to a tip this wide, no less (mm).
 constexpr double kMinProngTip = 0.5;
 const char* const kRobotPrefix = "ROBOT_";
@@ -268,8 +270,8 @@ void validateScenario(const Scenario& s)
     require(p.robotSize * 2 < f.width && p.robotSize * 2 < f.length, "robots must fit the field");
     MouthGeometry mouth;
     require(p.mouthHalfWidth <= p.robotSize / 2.0 - kMinProngTip && mouthGeometry(p, mouth),
-            "MOUTH_DEPTH and MOUTH_HALF_WIDTH allow no kicker mouth in the robot: the seated ball must fit "
-            "between prongs that end at least 0.5 mm inside the robot's sides");
+            "MOUTH_DEPTH and MOUTH_HALF_WIDTH allow no kicker mouth in the robot, and so no kick direction: the "
+            "seated ball must fit between prongs that end at least 0.5 mm inside the robot's sides");
     require(p.subSteps >= 1 && p.subSteps <= kMaxSubSteps, "SUB_STEPS must be from 1 to 200");
     // Upper bounds too: the engine computes in single precision, where a huge
     // mass or acceleration turns into infinities and then NaN poses.
@@ -288,11 +290,17 @@ void validateScenario(const Scenario& s)
     require(p.kickReach >= 0 && p.kickHalfAngleDeg >= 0 && p.kickHalfAngleDeg <= 180,
             "KICK_REACH >= 0 and KICK_HALF_ANGLE from 0 to 180");
     require(p.kickSpeedPerForce >= 0 && p.kickMaxSpeed > 0, "KICK_SPEED_PER_FORCE >= 0 and KICK_MAX_SPEED > 0");
-    // A faster ball than the engine's largest move per step would be slowed by it.
-    require(p.kickMaxSpeed * p.timeStep / p.subSteps < 0.9 * kMaxMoveMm,
-            "KICK_MAX_SPEED too high for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
-    require(p.wheelGain * (p.maxLevel - p.deadBand) * p.timeStep / p.subSteps < 0.9 * kMaxMoveMm,
-            "WHEEL_GAIN and WHEEL_MAX_LEVEL give robots too fast for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
+    // The engine silently slows whatever would move further than its largest
+    // move per sub-step: every speed it can be handed must stay below that.
+    const double limit = engineSpeedLimit(p);
+    require(p.kickMaxSpeed < limit, "KICK_MAX_SPEED too high for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
+    const double topSpin = 2.0 * p.wheelGain * (p.maxLevel - p.deadBand) / p.wheelBase;
+    require(robotTopPointSpeed(p) < limit && topSpin * p.timeStep / p.subSteps < kMaxTurnPerSubStep,
+            "WHEEL_GAIN, WHEEL_MAX_LEVEL, WHEEL_DEAD_BAND, WHEEL_BASE and ROBOT_SIZE give robots too fast for "
+            "TIME_STEP / SUB_STEPS: raise SUB_STEPS");
+    require(ballTopSpeed(p) < limit,
+            "BALL_ROBOT_RESTITUTION, KICK_MAX_SPEED and the robots' top speed give rebounds off a moving robot "
+            "too fast for TIME_STEP / SUB_STEPS: raise SUB_STEPS");
     const RulesSpec& r = s.rules;
     require(r.matchLength > 0 && r.matchLength <= 86400, "MATCH_LENGTH must be from 0 to 86400 s");
     // Times are counted in whole steps: bounded so that the count stays a number.

@@ -16,6 +16,8 @@ b2Vec2 point(double xMm, double yMm)
 // much of the robot behind the apex (mm).
 constexpr double kMinWallAngle = 0.05;
 constexpr double kMinBackDepth = 5.0;
+// Share of the engine's largest move per sub-step a body may use.
+constexpr double kEngineMoveMargin = 0.9;
 
 bool overlap(const b2Shape& a, const b2Transform& ta, const b2Shape& b, const b2Transform& tb)
 {
@@ -43,6 +45,32 @@ bool mouthGeometry(const PhysicsSpec& p, MouthGeometry& out)
     return out.apexX > -half + kMinBackDepth;
 }
 
+double kickOpening(const PhysicsSpec& p)
+{
+    MouthGeometry mouth;
+    return mouthGeometry(p, mouth) ? mouth.wallAngle : 0.0;
+}
+
+double robotTopPointSpeed(const PhysicsSpec& p)
+{
+    const double wheel = p.wheelGain * std::max(0.0, p.maxLevel - p.deadBand);
+    const double corner = p.robotSize / std::sqrt(2.0);
+    // The wheels' speeds lie in a square; a point's speed is largest at one
+    // of its corners: both forward, or one forward and one back.
+    return std::max(wheel, 2.0 * wheel * corner / p.wheelBase);
+}
+
+double ballTopSpeed(const PhysicsSpec& p)
+{
+    const double e = p.ballRobotRestitution;
+    return std::max(p.kickMaxSpeed, e * p.kickMaxSpeed + (1.0 + e) * robotTopPointSpeed(p));
+}
+
+double engineSpeedLimit(const PhysicsSpec& p)
+{
+    return kEngineMoveMargin * kMaxMoveMm * p.subSteps / p.timeStep;
+}
+
 RobotOutline robotOutline(const PhysicsSpec& p)
 {
     MouthGeometry mouth;
@@ -58,6 +86,7 @@ RobotOutline robotOutline(const PhysicsSpec& p)
     o.parts[1].Set(right, 5);
     const b2Vec2 mouthFill[3] = {point(mouth.apexX, 0.0), point(half, -tip), point(half, tip)};
     o.mouth.Set(mouthFill, 3);
+    o.hull.SetAsBox(toUnits(half), toUnits(half));
     return o;
 }
 
@@ -123,10 +152,8 @@ void checkBodiesApart(const Scenario& s)
         const RobotSpec& r = s.robots[i];
         const std::string name = "ROBOT_" + std::to_string(r.vtId);
         const b2Transform t = bodyTransform(r.kickoff, r.kickoffHeading);
-        for (const b2PolygonShape* part : {&outline.parts[0], &outline.parts[1], &outline.mouth}) {
-            if (wallsOverlap(*part, t)) {
-                throw ScenarioError(name + ": kick-off place overlaps a wall");
-            }
+        if (wallsOverlap(outline.hull, t)) {
+            throw ScenarioError(name + ": kick-off place overlaps a wall");
         }
         for (const posicaoXY& spot : ballSpots) {
             if (robotOverlaps(t, ball, b2Transform(point(spot.x, spot.y), b2Rot(0)))) {
@@ -138,11 +165,8 @@ void checkBodiesApart(const Scenario& s)
         for (std::size_t j = i + 1; j < s.robots.size(); ++j) {
             const RobotSpec& o = s.robots[j];
             const b2Transform to = bodyTransform(o.kickoff, o.kickoffHeading);
-            for (const b2PolygonShape* part : {&outline.parts[0], &outline.parts[1], &outline.mouth}) {
-                if (robotOverlaps(t, *part, to) || overlap(outline.mouth, t, *part, to)) {
-                    throw ScenarioError(name + " and ROBOT_" + std::to_string(o.vtId) +
-                                        " overlap at kick-off");
-                }
+            if (overlap(outline.hull, t, outline.hull, to)) {
+                throw ScenarioError(name + " and ROBOT_" + std::to_string(o.vtId) + " overlap at kick-off");
             }
         }
     }

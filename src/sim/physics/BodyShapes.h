@@ -35,20 +35,24 @@ constexpr double kContactSlopMm = b2_linearSlop * kMmPerUnit;
 /// \brief The engine's largest move of a body in one engine step (mm).
 constexpr double kMaxMoveMm = b2_maxTranslation * kMmPerUnit;
 
-/// \brief A robot's convex parts in its own frame (x forward, y to its left):
-/// its two halves, each ending at the front in a prong; the V-shaped kicker
-/// mouth opens between them. `mouth` fills the V: other robots and the walls
-/// meet the robot as a full square, only the ball enters the mouth.
+/// \brief A robot's shapes in its own frame (x forward, y to its left).
+/// `hull` is the full square: the only shape other robots and the walls meet,
+/// so that a robot touches them with one contact each. `parts` are its two
+/// halves, each ending at the front in a prong, with the V-shaped kicker
+/// mouth between them: the only shapes the ball meets. `mouth` fills the V
+/// (parts and mouth together make up the hull), for checks of overlap.
 struct RobotOutline {
+    b2PolygonShape hull;
     std::array<b2PolygonShape, 2> parts;
     b2PolygonShape mouth;
 };
 
-/// \brief Collision categories: the ball never meets a mouth's filling.
+/// \brief Collision categories: robots meet robots and walls with their hulls,
+/// the ball meets walls and the robots' prongs.
 enum CollisionCategory : std::uint16_t {
     kWallCategory = 0x0001,
-    kRobotCategory = 0x0002,
-    kMouthCategory = 0x0004,
+    kHullCategory = 0x0002,
+    kProngCategory = 0x0004,
     kBallCategory = 0x0008,
 };
 
@@ -64,6 +68,24 @@ struct MouthGeometry {
 /// with its centre `mouthDepth` ahead of the robot's centre. False when the
 /// constants allow no such mouth with a solid back behind it.
 bool mouthGeometry(const PhysicsSpec& physics, MouthGeometry& out);
+
+/// \brief Half the opening of the mouth (radians): a ball seated in the V and
+/// sent at most this far off the robot's axis leaves without touching a
+/// prong. It is the angle of the V's walls to the axis; 0 when the constants
+/// allow no mouth.
+double kickOpening(const PhysicsSpec& physics);
+
+/// \brief The fastest any point of a robot moves under its own drive (mm/s):
+/// forward at the top wheel speed, or a corner while it spins on the spot.
+double robotTopPointSpeed(const PhysicsSpec& physics);
+
+/// \brief The fastest the ball can leave a robot (mm/s): a kick at the cap, or
+/// a ball at the kick cap meeting a robot that drives into it at its top speed.
+double ballTopSpeed(const PhysicsSpec& physics);
+
+/// \brief The fastest a body may move and still be moved in full by the engine
+/// in one sub-step (mm/s), with a margin.
+double engineSpeedLimit(const PhysicsSpec& physics);
 
 /// \brief The robot's outline; the physics constants must allow a mouth.
 RobotOutline robotOutline(const PhysicsSpec& physics);

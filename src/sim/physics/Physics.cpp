@@ -10,8 +10,18 @@ namespace {
 // Below this the ball counts as lying still (mm/s).
 constexpr double kBallRest = 1.0;
 // The engine's solver passes per step (its recommended values).
-constexpr int kVelocityIterations = 10;
-constexpr int kPositionIterations = 10;
+constexpr int kVelocityIterations = 8;
+constexpr int kPositionIterations = 3;
+// A robot corner further than this beyond a wall counts as outside (mm):
+// more than the engine's contact slop, less than any real escape.
+constexpr double kOutsideTolerance = 2.0;
+// Keeps a robot put back inside this far from the walls (mm), and the rings
+// searched for a free place this far apart, this many at most.
+constexpr double kPutBackMargin = 2.0;
+constexpr double kPutBackRing = 10.0;
+constexpr int kPutBackRings = 100;
+// Mixed into the match seed so that the tie draw does not repeat the camera's.
+constexpr std::uint64_t kTieDrawSalt = 0x9e3779b97f4a7c15ULL;
 
 // What a fixture belongs to, kept in its user data.
 enum class Part : std::uintptr_t { Wall = 1, Robot = 2, Ball = 3 };
@@ -33,6 +43,18 @@ b2FixtureDef fixtureOf(const b2Shape& shape, Part part, std::uint16_t category, 
 }
 
 constexpr std::uint16_t kEverything = 0xFFFF;
+
+// Whether `p` lies inside the walls, or within `tolerance` of them.
+bool insideWallsBy(const FieldSpec& f, posicaoXY p, double tolerance)
+{
+    const double l = f.length / 2.0 + tolerance;
+    const double w = f.width / 2.0 + tolerance;
+    const double g = f.goalWidth / 2.0 + tolerance;
+    if (std::fabs(p.y) > w || std::fabs(p.x) > l + f.goalDepth) {
+        return false;
+    }
+    return std::fabs(p.x) <= l || std::fabs(p.y) < g;
+}
 
 b2Vec2 unitsPerSecond(posicaoXY mmPerSecond)
 {
@@ -75,7 +97,11 @@ private:
 };
 
 Physics::Physics(const Scenario& scenario)
-    : mField(scenario.field), mPhys(scenario.physics), mRobots(scenario.robots)
+    : mField(scenario.field),
+      mPhys(scenario.physics),
+      mRobots(scenario.robots),
+      mKickOpening(kickOpening(scenario.physics)),
+      mTieDraw(scenario.camera.seed ^ kTieDrawSalt)
 {
     build();
 }
@@ -103,20 +129,21 @@ void Physics::build()
     for (std::size_t i = 0; i < mRobots.size(); ++i) {
         b2BodyDef def;
         def.type = b2_dynamicBody;
-        // Continuous collision between robots too: no robot sinks into another
-        // for the length of a sub-step when they meet at speed.
+        // Continuous collision between robots too: without it two robots
+        // pressed together against a wall sink 2 to 3 mm into each other.
         def.bullet = true;
         def.userData.pointer = i;
         def.position = bodyTransform(mRobots[i].kickoff, mRobots[i].kickoffHeading).p;
         def.angle = static_cast<float>(engineAngle(mRobots[i].kickoffHeading));
         b2Body* body = mWorld->CreateBody(&def);
+        // One hull against robots and walls (one contact per pair instead of
+        // several); the prongs and the V only for the ball.
+        const b2FixtureDef hull = fixtureOf(outline.hull, Part::Robot, kHullCategory, kWallCategory | kHullCategory);
+        body->CreateFixture(&hull);
         for (const b2PolygonShape& part : outline.parts) {
-            const b2FixtureDef fixture = fixtureOf(part, Part::Robot, kRobotCategory, kEverything);
+            const b2FixtureDef fixture = fixtureOf(part, Part::Robot, kProngCategory, kBallCategory);
             body->CreateFixture(&fixture);
         }
-        const b2FixtureDef filling =
-            fixtureOf(outline.mouth, Part::Robot, kMouthCategory, kEverything & ~kBallCategory);
-        body->CreateFixture(&filling);
         body->SetMassData(&robotMass);
         mRobotBodies.push_back(body);
     }
@@ -133,7 +160,7 @@ void Physics::build()
     mBallBody = mWorld->CreateBody(&ballDef);
     const b2CircleShape circle = ballShape(mPhys);
     const b2FixtureDef ballFixture =
-        fixtureOf(circle, Part::Ball, kBallCategory, kEverything & ~kMouthCategory);
+        fixtureOf(circle, Part::Ball, kBallCategory, kWallCategory | kProngCategory);
     mBallBody->CreateFixture(&ballFixture);
     const float r = circle.m_radius;
     const b2MassData ballMass{static_cast<float>(mPhys.ballMass), b2Vec2(0.0f, 0.0f),
@@ -264,19 +291,46 @@ bool Physics::canKick(const RobotBody& robot, const BallBody& ball) const
     return std::fabs(rel) <= degToRad(mPhys.kickHalfAngleDeg);
 }
 
-bool Physics::tryKick(RobotBody& robot, BallBody& ball) const
+int Physics::kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& ball)
 {
-    robot.kickPending = false;
-    if (!canKick(robot, ball)) {
-        return false;
+    int kicker = -1;
+    double nearest = 0.0;
+    std::uint64_t tied = 0;
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        RobotBody& robot = robots[i];
+        if (!robot.kickPending) {
+            continue;
+        }
+        robot.kickPending = false;
+        if (!canKick(robot, ball)) {
+            continue;
+        }
+        const double d = std::hypot(ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y);
+        if (kicker < 0 || d < nearest) {
+            kicker = static_cast<int>(i);
+            nearest = d;
+            tied = 1;
+        } else if (d == nearest) {
+            // Each of the tied robots wins with equal chance, whatever its index.
+            ++tied;
+            if (mTieDraw() % tied == 0) {
+                kicker = static_cast<int>(i);
+            }
+        }
     }
+    return kicker;
+}
+
+void Physics::kick(const RobotBody& robot, BallBody& ball) const
+{
     const double force = std::max(0.0, robot.cmd.kickForce);
     const double speed = std::min(force * mPhys.kickSpeedPerForce, mPhys.kickMaxSpeed);
-    const posicaoXY dir = bearingDirection(robot.heading + degToRad(robot.cmd.kickAngleDeg));
+    // The kicker can only push the ball out through its mouth.
+    const double angle = std::clamp(wrapAngle(degToRad(robot.cmd.kickAngleDeg)), -mKickOpening, mKickOpening);
+    const posicaoXY dir = bearingDirection(robot.heading + angle);
     ball.vel = {speed * dir.x, speed * dir.y};
     mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
     mBallBody->SetAngularVelocity(0.0f);
-    return true;
 }
 
 GoalFor Physics::goalAt(posicaoXY ball) const
@@ -310,10 +364,10 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
 {
     events.clear();
     syncIn(robots, ball);
-    for (std::size_t i = 0; i < robots.size(); ++i) {
-        if (robots[i].kickPending && tryKick(robots[i], ball)) {
-            events.kickers.push_back(static_cast<int>(i));
-        }
+    const int kicker = kickThatGoesOff(robots, ball);
+    if (kicker >= 0) {
+        kick(robots[static_cast<std::size_t>(kicker)], ball);
+        events.kickers.push_back(kicker);
     }
     const float h = static_cast<float>(mPhys.timeStep / mPhys.subSteps);
     for (int s = 0; s < mPhys.subSteps; ++s) {
@@ -329,7 +383,76 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
         }
     }
     syncOut(robots, ball);
+    putBackInside(robots, ball, events);
     events.ballOut = events.goal == GoalFor::None && !insideWalls(ball.pos);
+}
+
+bool Physics::robotOutside(const RobotBody& robot) const
+{
+    const double half = mPhys.robotSize / 2.0;
+    const posicaoXY f = bearingDirection(robot.heading);
+    const posicaoXY l = {-f.y, f.x};
+    for (const double a : {-half, half}) {
+        for (const double b : {-half, half}) {
+            const posicaoXY corner = {robot.pos.x + a * f.x + b * l.x, robot.pos.y + a * f.y + b * l.y};
+            if (!insideWallsBy(mField, corner, kOutsideTolerance)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool Physics::placeIsFree(const b2PolygonShape& hull, std::size_t robot, posicaoXY at, double heading,
+                          const BallBody& ball) const
+{
+    const b2Transform t = bodyTransform(at, heading);
+    for (std::size_t j = 0; j < mRobotBodies.size(); ++j) {
+        if (j != robot && b2TestOverlap(&hull, 0, &hull, 0, t, mRobotBodies[j]->GetTransform())) {
+            return false;
+        }
+    }
+    const b2CircleShape circle = ballShape(mPhys);
+    const b2Transform ballAt(unitsPerSecond(ball.pos), b2Rot(0.0f));
+    return !b2TestOverlap(&hull, 0, &circle, 0, t, ballAt);
+}
+
+void Physics::putBackInside(std::vector<RobotBody>& robots, const BallBody& ball, StepEvents& events)
+{
+    // Any heading fits inside this rectangle of centres.
+    const double reach = mPhys.robotSize / std::sqrt(2.0) + kPutBackMargin;
+    const double maxX = mField.length / 2.0 - reach;
+    const double maxY = mField.width / 2.0 - reach;
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        RobotBody& robot = robots[i];
+        if (!robotOutside(robot)) {
+            continue;
+        }
+        const b2PolygonShape hull = robotOutline(mPhys).hull;
+        const posicaoXY start = {std::clamp(robot.pos.x, -maxX, maxX), std::clamp(robot.pos.y, -maxY, maxY)};
+        posicaoXY place = start;
+        bool found = placeIsFree(hull, i, start, robot.heading, ball);
+        for (int ring = 1; ring <= kPutBackRings && !found; ++ring) {
+            const double radius = ring * kPutBackRing;
+            const int points = 6 * ring;
+            for (int k = 0; k < points && !found; ++k) {
+                const double a = kTwoPi * k / points;
+                const posicaoXY p = {start.x + radius * std::cos(a), start.y + radius * std::sin(a)};
+                if (std::fabs(p.x) <= maxX && std::fabs(p.y) <= maxY && placeIsFree(hull, i, p, robot.heading, ball)) {
+                    place = p;
+                    found = true;
+                }
+            }
+        }
+        robot.pos = place;
+        robot.speed = 0.0;
+        b2Body* body = mRobotBodies[i];
+        body->SetTransform(bodyTransform(place, robot.heading).p, body->GetAngle());
+        body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+        body->SetAngularVelocity(0.0f);
+        mSynced[i] = robot;
+        events.putBack.push_back(static_cast<int>(i));
+    }
 }
 
 bool Physics::insideWalls(posicaoXY ball) const

@@ -9,7 +9,9 @@
 // Physics, which reads a pose that was changed from outside (a kick-off
 // placement, a test) as a move of that body.
 
+#include <cstdint>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "geometry/BasicUtils.h"
@@ -54,18 +56,22 @@ enum class GoalFor { None, Yellow, Blue };
 
 /// \brief What happened in one step; reused from step to step.
 struct StepEvents {
-    /// \brief Indices of the robots whose kick went off.
+    /// \brief Index of the robot whose kick went off (at most one: the nearest
+    /// to the ball of those whose kick could, an exact tie drawn by lot).
     std::vector<int> kickers;
     /// \brief Indices of the robots whose body touched the ball during the step, each once.
     std::vector<int> touchers;
     GoalFor goal = GoalFor::None;
     /// \brief The ball ended the step outside the walls (squeezed through; never expected).
     bool ballOut = false;
+    /// \brief Indices of the robots found outside the walls and put back inside.
+    std::vector<int> putBack;
 
     void clear()
     {
         kickers.clear();
         touchers.clear();
+        putBack.clear();
         goal = GoalFor::None;
         ballOut = false;
     }
@@ -86,6 +92,7 @@ double clampLevel(double level, const PhysicsSpec& physics);
 void wheelTargets(const RobotBody& robot, const PhysicsSpec& physics, double& left, double& right);
 
 class b2Body;
+class b2PolygonShape;
 class b2World;
 class PhysicsContacts;
 
@@ -103,8 +110,9 @@ public:
     void placeForKickoff(std::vector<RobotBody>& robots, BallBody& ball) const;
     /// \brief As for a kick-off, but the ball lies still on `spot`.
     void placeForFreeBall(std::vector<RobotBody>& robots, BallBody& ball, posicaoXY spot) const;
-    /// \brief One step: kicks go off, then the engine moves everything in sub-steps with
-    /// the wheels driving; stops early when the ball's centre enters a goal pocket.
+    /// \brief One step: the kick goes off, then the engine moves everything in sub-steps with
+    /// the wheels driving; stops early when the ball's centre enters a goal pocket. A robot
+    /// that ends it outside the walls is put on the nearest free place inside.
     void step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events);
 
     /// \brief The kick rule: would `robot` reach `ball` with a kick now?
@@ -119,12 +127,21 @@ private:
     void syncIn(std::vector<RobotBody>& robots, BallBody& ball);
     void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
     void drive(const RobotBody& robot, b2Body& body, float h) const;
-    bool tryKick(RobotBody& robot, BallBody& ball) const;
+    int kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& ball);
+    void kick(const RobotBody& robot, BallBody& ball) const;
     void noteTouches(StepEvents& events) const;
+    bool robotOutside(const RobotBody& robot) const;
+    bool placeIsFree(const b2PolygonShape& hull, std::size_t robot, posicaoXY at, double heading,
+                     const BallBody& ball) const;
+    void putBackInside(std::vector<RobotBody>& robots, const BallBody& ball, StepEvents& events);
 
     FieldSpec mField;
     PhysicsSpec mPhys;
     std::vector<RobotSpec> mRobots;
+    /// \brief Half the mouth's opening (radians): the widest kick.
+    double mKickOpening;
+    /// \brief Decides exact ties between kicks; seeded from the match's seed.
+    std::mt19937_64 mTieDraw;
     std::unique_ptr<PhysicsContacts> mContacts;
     std::unique_ptr<b2World> mWorld;
     std::vector<b2Body*> mRobotBodies;

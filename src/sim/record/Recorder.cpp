@@ -223,6 +223,25 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += events.goal == GoalFor::Yellow ? "yellow" : "blue";
         l += '"';
     }
+    if (const FreeBallRecord* f = referee.freeBallOfLastStep()) {
+        l += ",\"freeBall\":{\"cause\":\"";
+        l += freeBallCauseText(f->cause);
+        l += "\",\"x\":";
+        appendf(l, "%.3f", f->ball.x);
+        l += ",\"y\":";
+        appendf(l, "%.3f", f->ball.y);
+        l += '}';
+    }
+    if (!events.putBack.empty()) {
+        l += ",\"putBack\":[";
+        for (std::size_t k = 0; k < events.putBack.size(); ++k) {
+            if (k > 0) {
+                l += ',';
+            }
+            appendInt(l, scenario.robots[static_cast<std::size_t>(events.putBack[k])].vtId);
+        }
+        l += ']';
+    }
     l += "}\n";
     writeLine();
 }

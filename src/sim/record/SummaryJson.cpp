@@ -30,6 +30,12 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
     for (const GoalRecord& g : r.referee.goals()) {
         goals.push_back({{"time", g.time}, {"for", g.side == GoalFor::Yellow ? "yellow" : "blue"}});
     }
+    nlohmann::ordered_json freeBalls = nlohmann::ordered_json::array();
+    for (const FreeBallRecord& f : r.referee.freeBalls()) {
+        freeBalls.push_back(
+            {{"time", f.time}, {"cause", freeBallCauseText(f.cause)}, {"x", f.ball.x}, {"y", f.ball.y}});
+    }
+    long putBack = 0;
     nlohmann::ordered_json robots = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < r.scenario.robots.size() && i < r.robots.size(); ++i) {
         const RobotSpec& setup = r.scenario.robots[i];
@@ -48,7 +54,9 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
                           {"passes", f.passes},
                           {"nearestSteps", f.nearestSteps},
                           {"noAnswer", s.noAnswer},
-                          {"dropouts", s.dropouts}});
+                          {"dropouts", s.dropouts},
+                          {"putBack", s.putBack}});
+        putBack += s.putBack;
     }
     return {{"seed", r.scenario.camera.seed},
             {"robotsPerTeam", r.scenario.robots.size() / 2},
@@ -58,6 +66,8 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
             {"playSteps", r.play.playSteps()},
             {"score", {{"yellow", r.referee.yellow()}, {"blue", r.referee.blue()}}},
             {"goals", goals},
+            {"freeBalls", freeBalls},
+            {"robotsPutBack", putBack},
             {"teams",
              {{"yellow", teamJson(r, TEAM_YELLOW, r.referee.yellow())},
               {"blue", teamJson(r, TEAM_BLUE, r.referee.blue())}}},

@@ -60,8 +60,8 @@ struct PhysicsSpec {
     double ballKeep = 0.868;
     /// \brief Restitution of the ball off walls and posts.
     double wallRestitution = 0.6;
-    /// \brief Restitution and friction of the ball off robots.
-    double ballRobotRestitution = 0.8;
+    /// \brief Restitution and friction of the ball off robots (a plastic ball off a robot).
+    double ballRobotRestitution = 0.4;
     double ballRobotFriction = 0.0;
     /// \brief Restitution and friction of robots off robots and walls.
     double robotRestitution = 0.05;
@@ -107,7 +107,7 @@ struct RulesSpec {
     /// \brief Play time after which a ball that has not moved more than
     /// `stallDistance` (mm) is put back into play from a free-ball spot.
     double stallTime = 10.0;
-    double stallDistance = 30.0;
+    double stallDistance = 100.0;
     /// \brief The free-ball spots are (+-freeBallX, +-freeBallY).
     double freeBallX = 375.0;
     double freeBallY = 450.0;
@@ -143,7 +143,8 @@ struct Scenario {
     const RobotSpec* robot(int vtId) const;
 };
 
-/// \brief The built-in scenario: `perSide` robots a side (3 or 5), a goalkeeper "GO" each.
+/// \brief The built-in scenario: `perSide` robots a side (3 or 5), a goalkeeper "GO" each;
+/// five a side play on a 2200 x 1800 mm field.
 Scenario defaultScenario(int perSide = 3);
 
 /// \brief "yellow" or "blue".

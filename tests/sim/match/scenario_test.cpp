@@ -123,6 +123,12 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("MOUTH_HALF_WIDTH=40\n", "MOUTH"),
                       std::make_pair("MOUTH_DEPTH=60\n", "MOUTH"),
                       std::make_pair("KICK_MAX_SPEED=9000\n", "SUB_STEPS"),
+                      // every speed the engine is handed stays under its largest move per sub-step
+                      std::make_pair("KICK_MAX_SPEED=9000\n", "KICK_MAX_SPEED"),
+                      std::make_pair("WHEEL_BASE=10\n", "WHEEL_BASE"),
+                      std::make_pair("BALL_ROBOT_RESTITUTION=0.5\nKICK_MAX_SPEED=3200\n", "BALL_ROBOT_RESTITUTION"),
+                      std::make_pair("STALL_DISTANCE=0\n", "STALL_DISTANCE"),
+                      std::make_pair("MOUTH_HALF_WIDTH=21\n", "no kick direction"),
                       std::make_pair("ROBOT_1=yellow GO 0 200 0\nROBOT_2=yellow Y1 60 220 0\n", "overlap at kick-off"),
                       std::make_pair("ROBOT_1=yellow GO 30 0 90\n", "the ball's place"),
                       std::make_pair("ROBOT_1=yellow GO 740 300 90\n", "wall"),
@@ -256,7 +262,7 @@ TEST(RefereeStall, ABallThatStaysPutForTheStallTimeIsPutBackIntoPlay)
         EXPECT_FALSE(r.ballStalled({120.0, 52.0})) << step;
     }
     EXPECT_TRUE(r.ballStalled({121.0, 50.0}));
-    r.freeBall();
+    r.freeBall(FreeBallCause::Stalled, {121.0, 50.0});
     EXPECT_EQ(r.mode(), PlayMode::BeforeKickOff);
     ASSERT_EQ(r.freeBalls().size(), 1u);
     EXPECT_EQ(r.yellow() + r.blue(), 0) << "no score";
@@ -265,7 +271,7 @@ TEST(RefereeStall, ABallThatStaysPutForTheStallTimeIsPutBackIntoPlay)
 
 TEST(RefereeStall, ABallRattlingInACornerIsStalledWithTheDefaults)
 {
-    RulesSpec rules;  // 10 s, 30 mm
+    RulesSpec rules;  // 10 s, 100 mm
     rules.matchLength = 100.0;
     rules.kickoffPause = 0.0;
     Referee r(rules, 0.1);
@@ -279,6 +285,42 @@ TEST(RefereeStall, ABallRattlingInACornerIsStalledWithTheDefaults)
     EXPECT_TRUE(stalled);
     EXPECT_EQ(step, 101);
 }
+
+struct PathCase {
+    const char* name;
+    double speed;   // along the wall (mm/s)
+    double jitter;  // to and fro across it, step by step (mm)
+    long stalledAt; // play step of the free ball; -1: never in 60 s
+};
+
+class StallPathTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(StallPathTest, AFreeBallForAPileUpNeverForABallInPlay)
+{
+    const PathCase& c = GetParam();
+    RulesSpec rules;  // the defaults: 10 s, 100 mm
+    rules.matchLength = 1000.0;
+    rules.kickoffPause = 0.0;
+    constexpr double kStep = 0.066;
+    Referee r(rules, kStep);
+    r.tick();
+    long stalledAt = -1;
+    for (long step = 0; step < 910 && stalledAt < 0; ++step) {
+        const double along = c.speed * static_cast<double>(step) * kStep;
+        if (r.ballStalled({-600.0 + along, 629.0 - c.jitter * static_cast<double>(step % 3)})) {
+            stalledAt = step;
+        }
+    }
+    EXPECT_EQ(stalledAt, c.stalledAt) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, StallPathTest,
+    ::testing::Values(PathCase{"lying still", 0.0, 0.0, 152},
+                      PathCase{"creeping along a wall under a robot's pushes", 10.0, 8.0, 152},
+                      PathCase{"creeping faster, 150 mm in 10 s", 15.0, 8.0, 152},
+                      PathCase{"rolling slowly, 250 mm in 10 s", 25.0, 0.0, -1},
+                      PathCase{"rolling freely across the field", 300.0, 0.0, -1}));
 
 TEST(RefereeStall, FreeBallSpotsAreOnePerQuarter)
 {

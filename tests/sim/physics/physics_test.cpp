@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <tuple>
 
 #include "sim/physics/BodyShapes.h"
 #include "sim/physics/Physics.h"
@@ -464,6 +467,132 @@ TEST(Mouth, ABallTouchingASideOrTheBackCannotBeKicked)
         EXPECT_TRUE(s.events.kickers.empty()) << ahead << ", " << left;
         EXPECT_LT(speed(s.ball.vel), 1.0);
     }
+}
+
+enum class BallAt { Seated, MouthEdge, AgainstWall };
+
+class WideKickTest : public ::testing::TestWithParam<std::tuple<double, BallAt>> {};
+
+// A kick leaves through the mouth: at the asked angle within the mouth's
+// opening, at its edge beyond it, at full speed; against a wall it never
+// passes the wall.
+TEST_P(WideKickTest, TheBallLeavesThroughTheMouth)
+{
+    const struct {
+        double angleDeg;
+        BallAt at;
+    } c{std::get<0>(GetParam()), std::get<1>(GetParam())};
+    const bool wall = c.at == BallAt::AgainstWall;
+    // Facing the side wall y = +650 with the seated ball touching it, or facing +x in the open.
+    Scene s(withRobots({wall ? Pose{0, 650 - 21 - 20, 180} : Pose{0, 0, 90}}));
+    const double depth = c.at == BallAt::MouthEdge ? 40.0 : s.scenario.physics.mouthDepth;
+    s.ball.pos = relativeTo(s.robots[0], depth, 0);
+    const double opening = radToDeg(kickOpening(s.scenario.physics));
+    ASSERT_GT(opening, 25.0);
+    ASSERT_LT(opening, 40.0);
+
+    s.physics.command(s.robots[0], kick(c.angleDeg, 1.0));
+    s.steps(1);
+    ASSERT_EQ(s.events.kickers, std::vector<int>{0});
+    if (wall) {
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_LE(s.ball.pos.y, 650 - 21 + kPressTolerance) << c.angleDeg << " at step " << i;
+            s.steps(1);
+        }
+        return;
+    }
+    const double expected = std::min(c.angleDeg, opening);
+    const double left = radToDeg(wrapAngle(bearingTo({0, 0}, {s.ball.vel.x, s.ball.vel.y}) - s.robots[0].heading));
+    EXPECT_NEAR(left, expected, 1.0) << c.angleDeg;
+    EXPECT_NEAR(speed(s.ball.vel), 2706 * 0.868, 2706 * 0.02) << c.angleDeg << ": no prong in the way";
+}
+
+INSTANTIATE_TEST_SUITE_P(Angles, WideKickTest,
+                         ::testing::Combine(::testing::Values(0.0, 20.0, 45.0, 90.0, 135.0, 180.0),
+                                            ::testing::Values(BallAt::Seated, BallAt::MouthEdge,
+                                                              BallAt::AgainstWall)));
+
+TEST(KickTies, TheNearerRobotKicksAndAnExactTieIsDrawnWithoutFavouringAColour)
+{
+    // A yellow robot and its mirror, a blue one, both with the ball in their
+    // mouths and kicking in the same step.
+    const auto winner = [](std::uint64_t seed, double yellowAway, double blueAway) {
+        Scenario scenario = withRobots({{-yellowAway, 0, 90}, {blueAway, 0, -90}});
+        scenario.robots[0].team = TEAM_YELLOW;
+        scenario.robots[1].team = TEAM_BLUE;
+        scenario.camera.seed = seed;
+        Scene s(scenario);
+        s.physics.command(s.robots[0], kick(0, 1.0));
+        s.physics.command(s.robots[1], kick(0, 1.0));
+        s.physics.step(s.robots, s.ball, s.events);
+        EXPECT_EQ(s.events.kickers.size(), 1u) << "only the kick that went off counts";
+        EXPECT_FALSE(s.robots[0].kickPending || s.robots[1].kickPending);
+        return s.events.kickers.empty() ? -1 : s.events.kickers[0];
+    };
+    constexpr int kSeeds = 200;
+    int yellow = 0;
+    for (int seed = 1; seed <= kSeeds; ++seed) {
+        yellow += winner(static_cast<std::uint64_t>(seed), 20.0, 20.0) == 0 ? 1 : 0;
+        ASSERT_EQ(winner(static_cast<std::uint64_t>(seed), 20.0, 20.5), 0) << seed;
+        ASSERT_EQ(winner(static_cast<std::uint64_t>(seed), 20.5, 20.0), 1) << seed;
+    }
+    // Half of the ties each, within about three standard deviations.
+    EXPECT_GT(yellow, kSeeds / 2 - 22);
+    EXPECT_LT(yellow, kSeeds / 2 + 22);
+}
+
+struct OutsideCase {
+    const char* name;
+    Pose robot;
+    bool putBack;
+};
+
+class OutsideTest : public ::testing::TestWithParam<OutsideCase> {};
+
+TEST_P(OutsideTest, ARobotOutsideTheWallsComesBackInside)
+{
+    const OutsideCase& c = GetParam();
+    // Another robot stands where the first would come back, and the ball beside it.
+    Scene s(withRobots({c.robot, {-690, 0, 0}}));
+    s.ball.pos = {-690, 100};
+    s.steps(1);
+    EXPECT_EQ(s.events.putBack, c.putBack ? std::vector<int>{0} : std::vector<int>{}) << c.name;
+    s.steps(5);
+    ASSERT_TRUE(robotInsideField(s, s.robots[0])) << c.name;
+    EXPECT_LT(robotsPenetration(s, s.robots[0], s.robots[1]), kPressTolerance) << c.name;
+    EXPECT_FALSE(ballInsideRobot(s, s.robots[0])) << c.name;
+    if (c.putBack) {
+        const posicaoXY wanted = {std::clamp(c.robot.x, -750 + 55.0, 750 - 55.0),
+                                  std::clamp(c.robot.y, -650 + 55.0, 650 - 55.0)};
+        EXPECT_LT(std::hypot(s.robots[0].pos.x - wanted.x, s.robots[0].pos.y - wanted.y), 200.0)
+            << c.name << ": the nearest free place";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, OutsideTest,
+    ::testing::Values(OutsideCase{"beyond a side wall", {200, 800, 30}, true},
+                      OutsideCase{"beyond an end wall beside the goal", {900, -400, 0}, true},
+                      OutsideCase{"behind the goal pocket, where a robot stands inside", {-900, 0, 90}, true},
+                      OutsideCase{"inside a goal pocket", {790, 0, 90}, false},
+                      OutsideCase{"in the open", {0, 0, 0}, false}));
+
+TEST(BallMotion, BouncesOffARobotAsAPlasticBall)
+{
+    // Straight into the back of a robot standing still.
+    Scene s(withRobots({{0, 0, 90}}));
+    s.ball.pos = {-200, 0};
+    s.ball.vel = {1000, 0};
+    double before = 0.0;
+    for (int i = 0; i < 10 && s.ball.vel.x > 0; ++i) {
+        before = s.ball.vel.x;
+        s.steps(1);
+    }
+    ASSERT_LT(s.ball.vel.x, 0.0);
+    s.steps(1);
+    const double ratio = -s.ball.vel.x / (before * 0.868 * 0.868);
+    EXPECT_GT(ratio, 0.2);
+    EXPECT_LT(ratio, 0.5);
 }
 
 TEST(Touches, TheRobotsThatTouchedTheBallAreReported)
