@@ -4,7 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "sim/Physics.h"
+#include "sim/physics/Physics.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/Properties.h"
-#include "sim/Scenario.h"
+#include "sim/scenario/Scenario.h"
 
 /// \brief A robot's base position as the fractions POS_BASE_X / POS_BASE_Y of its own
 /// team's frame (0 at its own goal line and at its frame's y = -W/2 line).

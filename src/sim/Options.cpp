@@ -8,6 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "sim/match/ScenarioFile.h"
+
 namespace {
 
 bool toDouble(const char* text, double& out)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/Scenario.h"
+#include "sim/scenario/Scenario.h"
 
 /// \brief Everything the command line can set.
 struct SimOptions {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "sim/ReplayPage.h"
-#include "sim/SummaryJson.h"
+#include "sim/record/ReplayPage.h"
+#include "sim/record/SummaryJson.h"
 
 namespace {
 
@@ -413,11 +413,12 @@ void SimServer::restartWithFreeBall()
         *std::min_element(spots.begin(), spots.end(), [&](const posicaoXY& a, const posicaoXY& b) {
             return away(a) < away(b);
         });
+    const FreeBallCause cause = mEvents.ballOut ? FreeBallCause::LeftField : FreeBallCause::Stalled;
     if (!mOptions.quiet) {
-        std::cerr << "simserver: free ball at " << mReferee.time() << " s: the ball " << (mEvents.ballOut ? "left the field" : "stood still")
+        std::cerr << "simserver: free ball at " << mReferee.time() << " s: " << freeBallCauseText(cause)
                   << " at (" << std::lround(mBall.pos.x) << ", " << std::lround(mBall.pos.y) << ")\n";
     }
-    mReferee.freeBall();
+    mReferee.freeBall(cause, mBall.pos);
     mPlay.playStopped();
     mPhysics.placeForFreeBall(mBodies, mBall, spot);
 }
@@ -431,6 +432,9 @@ void SimServer::step()
         for (int k : mEvents.kickers) {
             ++mRobotStats[static_cast<std::size_t>(k)].kicks;
         }
+        for (int r : mEvents.putBack) {
+            ++mRobotStats[static_cast<std::size_t>(r)].putBack;
+        }
         if (mEvents.goal != GoalFor::None) {
             mReferee.scored(mEvents.goal);
             mPhysics.placeForKickoff(mBodies, mBall);
@@ -438,7 +442,7 @@ void SimServer::step()
                 std::cerr << "simserver: goal for " << (mEvents.goal == GoalFor::Yellow ? "yellow" : "blue")
                           << " at " << mReferee.time() << " s\n";
             }
-        } else if (mReferee.ballStalled(mBall.pos) || mEvents.ballOut) {
+        } else if (mEvents.ballOut || mReferee.ballStalled(mBall.pos)) {
             restartWithFreeBall();
         }
     }

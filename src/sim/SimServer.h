@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "sim/Camera.h"
-#include "sim/ClientMessages.h"
-#include "sim/MatchStats.h"
+#include "sim/perception/Camera.h"
+#include "sim/link/ClientMessages.h"
+#include "sim/match/MatchStats.h"
 #include "sim/Options.h"
-#include "sim/LiveServer.h"
-#include "sim/Physics.h"
-#include "sim/PlayStatistics.h"
-#include "sim/Recorder.h"
-#include "sim/Referee.h"
-#include "sim/Scenario.h"
-#include "sim/UdpSocket.h"
-#include "sim/WorldStateWriter.h"
+#include "sim/live/LiveServer.h"
+#include "sim/physics/Physics.h"
+#include "sim/match/PlayStatistics.h"
+#include "sim/record/Recorder.h"
+#include "sim/match/Referee.h"
+#include "sim/scenario/Scenario.h"
+#include "sim/link/UdpSocket.h"
+#include "sim/perception/WorldStateWriter.h"
 
 /// \brief Makes SIGINT and SIGTERM end the match cleanly (summary printed, record closed).
 void installStopSignals();

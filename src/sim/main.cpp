@@ -4,7 +4,7 @@
 
 #include "sim/AgentConfigs.h"
 #include "sim/Options.h"
-#include "sim/ReplayPage.h"
+#include "sim/record/ReplayPage.h"
 #include "sim/SimServer.h"
 
 int main(int argc, char** argv)

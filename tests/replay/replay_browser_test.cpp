@@ -14,7 +14,7 @@
 #include "HeadlessBrowser.h"
 #include "PngImage.h"
 #include "e2e/MatchRunner.h"
-#include "sim/ReplayPage.h"
+#include "sim/record/ReplayPage.h"
 
 namespace {
 

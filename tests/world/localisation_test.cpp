@@ -24,7 +24,16 @@ struct Pose {
     double headingDeg;
 };
 
-class LocalisationTest : public ::testing::TestWithParam<std::tuple<mrTeam, Pose>> {
+struct Field {
+    double length;
+    double width;
+    double postToCorner;
+};
+
+constexpr Field kThreeASide{1500, 1300, 450};
+constexpr Field kFiveASide{2200, 1800, 700};
+
+class LocalisationTest : public ::testing::TestWithParam<std::tuple<mrTeam, Pose, Field>> {
 protected:
     ScratchWorkDir dir;
 };
@@ -33,16 +42,23 @@ TEST_P(LocalisationTest, RecoversPositionBallHeadingAndRelativeVectors)
 {
     const mrTeam team = std::get<0>(GetParam());
     const Pose pose = std::get<1>(GetParam());
+    const Field field = std::get<2>(GetParam());
     Scene scene;
+    scene.length = field.length;
+    scene.width = field.width;
+    scene.postToCorner = field.postToCorner;
     scene.team = team;
     scene.me = {pose.x, pose.y};
     scene.heading = degToRad(pose.headingDeg);
     scene.ball = {-pose.x / 2 + 120, pose.y / 3 - 90};
     auto world = worldFromScene(scene, worldSettings(team));
 
-    EXPECT_NEAR(world->compCampo(), scene.length, 1.5);
-    EXPECT_NEAR(world->largCampo(), scene.width, 1.5);
-    EXPECT_NEAR(world->distTraveCorner(), scene.postToCorner, 1.5);
+    // The field's measures come from sight lines to far flags: their error
+    // grows with the field.
+    const double measureTolerance = 1.5 * field.length / kThreeASide.length;
+    EXPECT_NEAR(world->compCampo(), scene.length, measureTolerance);
+    EXPECT_NEAR(world->largCampo(), scene.width, measureTolerance);
+    EXPECT_NEAR(world->distTraveCorner(), scene.postToCorner, measureTolerance);
 
     const posicaoXY eu = world->getMinhaPosicaoXY();
     EXPECT_NEAR(eu.x, pose.x, kToleranciaMm);
@@ -72,6 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values(TEAM_YELLOW, TEAM_BLUE),
                        ::testing::Values(Pose{-400, -300, 0}, Pose{-500, 350, 90}, Pose{450, -250, 200},
                                          Pose{300, 420, -135}, Pose{-120, 60, 45}, Pose{650, 10, 179},
-                                         Pose{-680, -560, -80})));
+                                         Pose{-680, -560, -80}),
+                       ::testing::Values(kThreeASide)));
+
+// The five-a-side field: the same error, with poses out to its corners.
+INSTANTIATE_TEST_SUITE_P(
+    FiveASideField, LocalisationTest,
+    ::testing::Combine(::testing::Values(TEAM_YELLOW, TEAM_BLUE),
+                       ::testing::Values(Pose{-590, -415, 0}, Pose{660, -350, 200}, Pose{-1020, -820, -80},
+                                         Pose{1040, 800, 120}, Pose{950, 10, 179}),
+                       ::testing::Values(kFiveASide)));
 
 }  // namespace

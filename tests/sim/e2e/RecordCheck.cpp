@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/BodyShapes.h"
+#include "sim/physics/BodyShapes.h"
 
 namespace {
 
@@ -69,22 +69,34 @@ b2Vec2 inRobotFrame(const Pose& robot, posicaoXY ball)
     return b2MulT(transformOf(robot), b2Vec2(toUnits(ball.x), toUnits(ball.y)));
 }
 
+// How far `p` lies inside the convex `part` (negative: outside), in mm.
+double depthInside(const b2PolygonShape& part, b2Vec2 p)
+{
+    double depth = 1e9;
+    for (int i = 0; i < part.m_count; ++i) {
+        depth = std::min(depth, -toMm(b2Dot(part.m_normals[i], p - part.m_vertices[i])));
+    }
+    return depth;
+}
+
 // Whether the ball's centre went through the robot's outline between two
 // frames, judged in the robot's frame so that the robot's own motion counts.
+// Only the two ends of the ball's path are known: a ball that bounced off a
+// prong's tip cuts the corner on the straight line between them by a few
+// millimetres, so only a path deeper inside a part counts.
 bool centreCrossed(const RobotOutline& o, const Pose& before, const Pose& after, posicaoXY from, posicaoXY to)
 {
-    b2RayCastInput ray;
-    ray.p1 = inRobotFrame(before, from);
-    ray.p2 = inRobotFrame(after, to);
-    ray.maxFraction = 1.0f;
-    if (ray.p1 == ray.p2) {
-        return false;
-    }
-    const b2Transform identity(b2Vec2(0.0f, 0.0f), b2Rot(0.0f));
-    for (const b2PolygonShape& part : o.parts) {
-        b2RayCastOutput out;
-        if (part.RayCast(&out, ray, identity, 0)) {
-            return true;
+    constexpr double kThroughDepth = 8.0;
+    const b2Vec2 p1 = inRobotFrame(before, from);
+    const b2Vec2 p2 = inRobotFrame(after, to);
+    const int samples = std::max(1, static_cast<int>(toMm((p2 - p1).Length())));
+    for (int k = 0; k <= samples; ++k) {
+        const float t = static_cast<float>(k) / static_cast<float>(samples);
+        const b2Vec2 p = p1 + t * (p2 - p1);
+        for (const b2PolygonShape& part : o.parts) {
+            if (depthInside(part, p) > kThroughDepth) {
+                return true;
+            }
         }
     }
     return false;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "sim/Scenario.h"
+#include "sim/scenario/Scenario.h"
 
 /// \brief What a record shows.
 struct RecordFindings {

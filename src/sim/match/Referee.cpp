@@ -1,0 +1,134 @@
+#include "sim/match/Referee.h"
+
+#include "sim/match/EnclosingCircle.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+long toSteps(double seconds, double timeStep)
+{
+    return static_cast<long>(std::lround(seconds / timeStep));
+}
+
+}  // namespace
+
+const char* playModeText(PlayMode mode)
+{
+    switch (mode) {
+    case PlayMode::BeforeKickOff:
+        return "before kick off";
+    case PlayMode::PlayOn:
+        return "play on";
+    case PlayMode::WarnEnding:
+        return "warn ending";
+    case PlayMode::TimeOver:
+        return "time over";
+    }
+    return "time over";
+}
+
+const char* freeBallCauseText(FreeBallCause cause)
+{
+    return cause == FreeBallCause::Stalled ? "stalled" : "left the field";
+}
+
+bool isPlaying(PlayMode mode)
+{
+    return mode == PlayMode::PlayOn || mode == PlayMode::WarnEnding;
+}
+
+Referee::Referee(const RulesSpec& rules, double timeStep)
+    : mTimeStep(timeStep),
+      mLengthSteps(std::max(1L, toSteps(rules.matchLength, timeStep))),
+      mPauseSteps(toSteps(rules.kickoffPause, timeStep)),
+      mWarnSteps(toSteps(rules.warnEnding, timeStep)),
+      mTimeOverSteps(std::max(1L, toSteps(rules.timeOverLength, timeStep))),
+      mStallSteps(std::max(1L, toSteps(rules.stallTime, timeStep))),
+      mStallDistance(rules.stallDistance),
+      // The places at both ends of the stall time, and every step between.
+      mWindow(static_cast<std::size_t>(mStallSteps) + 1)
+{
+    mScratch.reserve(mWindow.size());
+}
+
+PlayMode Referee::playingMode() const
+{
+    return mLengthSteps - mPlaySteps <= mWarnSteps ? PlayMode::WarnEnding : PlayMode::PlayOn;
+}
+
+void Referee::scored(GoalFor side)
+{
+    if (side == GoalFor::None) {
+        return;
+    }
+    (side == GoalFor::Yellow ? mYellow : mBlue) += 1;
+    mGoals.push_back({time(), side});
+    mMode = PlayMode::BeforeKickOff;
+    mModeSteps = 0;
+    mWindowCount = 0;
+}
+
+bool Referee::ballStalled(posicaoXY ball)
+{
+    // Any one place will do, not only where the watch began: a ball creeping
+    // along a wall under a robot's pushes never gets far from the middle of
+    // its path.
+    if (mWindowCount < mWindow.size()) {
+        mWindow[(mWindowStart + mWindowCount) % mWindow.size()] = ball;
+        ++mWindowCount;
+    } else {
+        mWindow[mWindowStart] = ball;
+        mWindowStart = (mWindowStart + 1) % mWindow.size();
+    }
+    if (mWindowCount < mWindow.size()) {
+        return false;
+    }
+    return withinOneDisc(mWindow, mStallDistance, mScratch);
+}
+
+void Referee::freeBall(FreeBallCause cause, posicaoXY ball)
+{
+    mFreeBalls.push_back({time(), mStep, cause, ball});
+    mMode = PlayMode::BeforeKickOff;
+    mModeSteps = 0;
+    mWindowCount = 0;
+}
+
+const FreeBallRecord* Referee::freeBallOfLastStep() const
+{
+    if (mFreeBalls.empty() || mFreeBalls.back().step + 1 != mStep) {
+        return nullptr;
+    }
+    return &mFreeBalls.back();
+}
+
+void Referee::tick()
+{
+    ++mStep;
+    ++mModeSteps;
+    switch (mMode) {
+    case PlayMode::BeforeKickOff:
+        if (mModeSteps >= mPauseSteps) {
+            mMode = playingMode();
+            mModeSteps = 0;
+        }
+        break;
+    case PlayMode::PlayOn:
+    case PlayMode::WarnEnding:
+        ++mPlaySteps;
+        if (mPlaySteps >= mLengthSteps) {
+            mMode = PlayMode::TimeOver;
+            mModeSteps = 0;
+        } else {
+            mMode = playingMode();
+        }
+        break;
+    case PlayMode::TimeOver:
+        if (mModeSteps >= mTimeOverSteps) {
+            mFinished = true;
+        }
+        break;
+    }
+}

@@ -1,0 +1,465 @@
+#include "sim/physics/Physics.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sim/physics/BodyShapes.h"
+
+namespace {
+
+// Below this the ball counts as lying still (mm/s).
+constexpr double kBallRest = 1.0;
+// The engine's solver passes per step (its recommended values).
+constexpr int kVelocityIterations = 8;
+constexpr int kPositionIterations = 3;
+// A robot corner further than this beyond a wall counts as outside (mm):
+// more than the engine's contact slop, less than any real escape.
+constexpr double kOutsideTolerance = 2.0;
+// Keeps a robot put back inside this far from the walls (mm), and the rings
+// searched for a free place this far apart, this many at most.
+constexpr double kPutBackMargin = 2.0;
+constexpr double kPutBackRing = 10.0;
+constexpr int kPutBackRings = 100;
+// Mixed into the match seed so that the tie draw does not repeat the camera's.
+constexpr std::uint64_t kTieDrawSalt = 0x9e3779b97f4a7c15ULL;
+
+// What a fixture belongs to, kept in its user data.
+enum class Part : std::uintptr_t { Wall = 1, Robot = 2, Ball = 3 };
+
+Part partOf(b2Fixture* f)
+{
+    return static_cast<Part>(f->GetUserData().pointer);
+}
+
+b2FixtureDef fixtureOf(const b2Shape& shape, Part part, std::uint16_t category, std::uint16_t meets)
+{
+    b2FixtureDef def;
+    def.shape = &shape;
+    def.density = 1.0f;  // the masses are set on the bodies
+    def.userData.pointer = static_cast<std::uintptr_t>(part);
+    def.filter.categoryBits = category;
+    def.filter.maskBits = meets;
+    return def;
+}
+
+constexpr std::uint16_t kEverything = 0xFFFF;
+
+// Whether `p` lies inside the walls, or within `tolerance` of them.
+bool insideWallsBy(const FieldSpec& f, posicaoXY p, double tolerance)
+{
+    const double l = f.length / 2.0 + tolerance;
+    const double w = f.width / 2.0 + tolerance;
+    const double g = f.goalWidth / 2.0 + tolerance;
+    if (std::fabs(p.y) > w || std::fabs(p.x) > l + f.goalDepth) {
+        return false;
+    }
+    return std::fabs(p.x) <= l || std::fabs(p.y) < g;
+}
+
+b2Vec2 unitsPerSecond(posicaoXY mmPerSecond)
+{
+    return {toUnits(mmPerSecond.x), toUnits(mmPerSecond.y)};
+}
+
+bool samePose(const RobotBody& a, const RobotBody& b)
+{
+    return a.pos.x == b.pos.x && a.pos.y == b.pos.y && a.heading == b.heading;
+}
+
+}  // namespace
+
+/// Sets the restitution and friction of each touching pair from the scenario:
+/// the engine would otherwise mix the two fixtures' own values.
+class PhysicsContacts : public b2ContactListener {
+public:
+    explicit PhysicsContacts(const PhysicsSpec& p) : mPhys(p) {}
+
+    void PreSolve(b2Contact* contact, const b2Manifold*) override
+    {
+        const Part a = partOf(contact->GetFixtureA());
+        const Part b = partOf(contact->GetFixtureB());
+        const bool ball = a == Part::Ball || b == Part::Ball;
+        const bool wall = a == Part::Wall || b == Part::Wall;
+        if (ball && wall) {
+            contact->SetRestitution(static_cast<float>(mPhys.wallRestitution));
+            contact->SetFriction(0.0f);
+        } else if (ball) {
+            contact->SetRestitution(static_cast<float>(mPhys.ballRobotRestitution));
+            contact->SetFriction(static_cast<float>(mPhys.ballRobotFriction));
+        } else {
+            contact->SetRestitution(static_cast<float>(mPhys.robotRestitution));
+            contact->SetFriction(static_cast<float>(mPhys.robotFriction));
+        }
+    }
+
+private:
+    const PhysicsSpec& mPhys;
+};
+
+Physics::Physics(const Scenario& scenario)
+    : mField(scenario.field),
+      mPhys(scenario.physics),
+      mRobots(scenario.robots),
+      mKickOpening(kickOpening(scenario.physics)),
+      mTieDraw(scenario.camera.seed ^ kTieDrawSalt)
+{
+    build();
+}
+
+Physics::~Physics() = default;
+
+void Physics::build()
+{
+    mContacts = std::make_unique<PhysicsContacts>(mPhys);
+    mWorld = std::make_unique<b2World>(b2Vec2(0.0f, 0.0f));
+    mWorld->SetAllowSleeping(false);
+    mWorld->SetContactListener(mContacts.get());
+
+    b2BodyDef wallDef;
+    b2Body* walls = mWorld->CreateBody(&wallDef);
+    const b2ChainShape chain = fieldWalls(mField);
+    const b2FixtureDef wallFixture = fixtureOf(chain, Part::Wall, kWallCategory, kEverything);
+    walls->CreateFixture(&wallFixture);
+
+    const RobotOutline outline = robotOutline(mPhys);
+    const float robotSize = toUnits(mPhys.robotSize);
+    // The robot turns about its centre, between its wheels.
+    const b2MassData robotMass{static_cast<float>(mPhys.robotMass), b2Vec2(0.0f, 0.0f),
+                               static_cast<float>(mPhys.robotMass) * robotSize * robotSize / 6.0f};
+    for (std::size_t i = 0; i < mRobots.size(); ++i) {
+        b2BodyDef def;
+        def.type = b2_dynamicBody;
+        // Continuous collision between robots too: without it two robots
+        // pressed together against a wall sink 2 to 3 mm into each other.
+        def.bullet = true;
+        def.userData.pointer = i;
+        def.position = bodyTransform(mRobots[i].kickoff, mRobots[i].kickoffHeading).p;
+        def.angle = static_cast<float>(engineAngle(mRobots[i].kickoffHeading));
+        b2Body* body = mWorld->CreateBody(&def);
+        // One hull against robots and walls (one contact per pair instead of
+        // several); the prongs and the V only for the ball.
+        const b2FixtureDef hull = fixtureOf(outline.hull, Part::Robot, kHullCategory, kWallCategory | kHullCategory);
+        body->CreateFixture(&hull);
+        for (const b2PolygonShape& part : outline.parts) {
+            const b2FixtureDef fixture = fixtureOf(part, Part::Robot, kProngCategory, kBallCategory);
+            body->CreateFixture(&fixture);
+        }
+        body->SetMassData(&robotMass);
+        mRobotBodies.push_back(body);
+    }
+
+    b2BodyDef ballDef;
+    ballDef.type = b2_dynamicBody;
+    ballDef.bullet = true;  // continuous collision against robots too, at any speed
+    // Free rolling keeps ballKeep of the velocity per time step: the engine
+    // divides the velocity by (1 + h * damping) each sub-step of length h.
+    const double h = mPhys.timeStep / mPhys.subSteps;
+    const double perSubStep = std::pow(mPhys.ballKeep, 1.0 / mPhys.subSteps);
+    ballDef.linearDamping = static_cast<float>((1.0 / perSubStep - 1.0) / h);
+    ballDef.angularDamping = ballDef.linearDamping;
+    mBallBody = mWorld->CreateBody(&ballDef);
+    const b2CircleShape circle = ballShape(mPhys);
+    const b2FixtureDef ballFixture =
+        fixtureOf(circle, Part::Ball, kBallCategory, kWallCategory | kProngCategory);
+    mBallBody->CreateFixture(&ballFixture);
+    const float r = circle.m_radius;
+    const b2MassData ballMass{static_cast<float>(mPhys.ballMass), b2Vec2(0.0f, 0.0f),
+                              0.4f * static_cast<float>(mPhys.ballMass) * r * r};
+    mBallBody->SetMassData(&ballMass);
+}
+
+void Physics::command(RobotBody& robot, const RobotCommand& cmd) const
+{
+    robot.cmd = cmd;
+    robot.cmd.left = clampLevel(cmd.left, mPhys);
+    robot.cmd.right = clampLevel(cmd.right, mPhys);
+    if (!std::isfinite(robot.cmd.kickAngleDeg) || !std::isfinite(robot.cmd.kickForce)) {
+        robot.cmd.kickAngleDeg = 0.0;
+        robot.cmd.kickForce = 0.0;
+    }
+    robot.kickPending = cmd.kind == RobotCommand::Kind::Kick;
+    if (cmd.kind == RobotCommand::Kind::Goto) {
+        const posicaoXY dir = bearingDirection(robot.heading + degToRad(cmd.gotoAngleDeg));
+        const double d = cmd.gotoDist;
+        robot.gotoTarget = {robot.pos.x + d * dir.x, robot.pos.y + d * dir.y};
+    }
+}
+
+void Physics::placeForKickoff(std::vector<RobotBody>& robots, BallBody& ball) const
+{
+    placeForFreeBall(robots, ball, {0.0, 0.0});
+}
+
+void Physics::placeForFreeBall(std::vector<RobotBody>& robots, BallBody& ball, posicaoXY spot) const
+{
+    robots.resize(mRobots.size());
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        RobotBody& r = robots[i];
+        r.pos = mRobots[i].kickoff;
+        r.heading = mRobots[i].kickoffHeading;
+        r.speed = 0.0;
+        r.kickPending = false;
+        // The robots stand still until their agents speak again.
+        r.cmd = RobotCommand{};
+    }
+    ball = BallBody{};
+    ball.pos = spot;
+}
+
+void Physics::syncIn(std::vector<RobotBody>& robots, BallBody& ball)
+{
+    robots.resize(mRobotBodies.size());
+    const bool all = !mSyncedOnce;
+    mSynced.resize(robots.size());
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        if (all || !samePose(robots[i], mSynced[i])) {
+            b2Body* body = mRobotBodies[i];
+            const b2Transform t = bodyTransform(robots[i].pos, robots[i].heading);
+            body->SetTransform(t.p, static_cast<float>(engineAngle(robots[i].heading)));
+            body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+            body->SetAngularVelocity(0.0f);
+        }
+    }
+    if (all || ball.pos.x != mSyncedBall.pos.x || ball.pos.y != mSyncedBall.pos.y ||
+        ball.vel.x != mSyncedBall.vel.x || ball.vel.y != mSyncedBall.vel.y) {
+        mBallBody->SetTransform(unitsPerSecond(ball.pos), 0.0f);
+        mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
+        mBallBody->SetAngularVelocity(0.0f);
+    }
+    mSyncedOnce = true;
+}
+
+void Physics::syncOut(std::vector<RobotBody>& robots, BallBody& ball)
+{
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        b2Body* body = mRobotBodies[i];
+        const b2Vec2 p = body->GetPosition();
+        float angle = body->GetAngle();
+        if (std::fabs(angle) > 2.0f * b2_pi) {
+            // Kept small, so that a long spin does not eat the angle's precision.
+            angle = static_cast<float>(wrapAngle(angle));
+            body->SetTransform(p, angle);
+        }
+        RobotBody& r = robots[i];
+        r.pos = {toMm(p.x), toMm(p.y)};
+        r.heading = wrapAngle(static_cast<double>(angle) + kPi / 2.0);
+        const b2Vec2 v = body->GetLinearVelocity();
+        r.speed = toMm(b2Dot(v, body->GetWorldVector(b2Vec2(1.0f, 0.0f))));
+        mSynced[i] = r;
+    }
+    const b2Vec2 v = mBallBody->GetLinearVelocity();
+    if (toMm(v.Length()) < kBallRest) {
+        mBallBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+        mBallBody->SetAngularVelocity(0.0f);
+    }
+    const b2Vec2 p = mBallBody->GetPosition();
+    const b2Vec2 rest = mBallBody->GetLinearVelocity();
+    ball.pos = {toMm(p.x), toMm(p.y)};
+    ball.vel = {toMm(rest.x), toMm(rest.y)};
+    mSyncedBall = ball;
+}
+
+void Physics::drive(const RobotBody& robot, b2Body& body, float h) const
+{
+    double left = 0.0;
+    double right = 0.0;
+    wheelTargets(robot, mPhys, left, right);
+    const float forward = toUnits((left + right) / 2.0);
+    const float turn = static_cast<float>((left - right) / mPhys.wheelBase);
+    // Like a motor: the impulse that reaches the wheels' speeds, as far as
+    // the motors' force allows; the wheels' grip stops sideways sliding.
+    const b2Vec2 ahead = body.GetWorldVector(b2Vec2(1.0f, 0.0f));
+    const b2Vec2 side = body.GetWorldVector(b2Vec2(0.0f, 1.0f));
+    const b2Vec2 v = body.GetLinearVelocity();
+    const float maxPush = toUnits(mPhys.motorAccel) * h;
+    const float maxGrip = toUnits(mPhys.gripAccel) * h;
+    const float push = b2Clamp(forward - b2Dot(v, ahead), -maxPush, maxPush);
+    const float grip = b2Clamp(-b2Dot(v, side), -maxGrip, maxGrip);
+    body.ApplyLinearImpulseToCenter(body.GetMass() * (push * ahead + grip * side), true);
+    const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
+    const float spin = b2Clamp(turn - body.GetAngularVelocity(), -maxSpin, maxSpin);
+    body.ApplyAngularImpulse(body.GetInertia() * spin, true);
+}
+
+bool Physics::canKick(const RobotBody& robot, const BallBody& ball) const
+{
+    const double d = std::hypot(ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y);
+    if (d > mPhys.kickReach) {
+        return false;
+    }
+    const double rel = wrapAngle(bearingTo(robot.pos, ball.pos) - robot.heading);
+    return std::fabs(rel) <= degToRad(mPhys.kickHalfAngleDeg);
+}
+
+int Physics::kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& ball)
+{
+    int kicker = -1;
+    double nearest = 0.0;
+    std::uint64_t tied = 0;
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        RobotBody& robot = robots[i];
+        if (!robot.kickPending) {
+            continue;
+        }
+        robot.kickPending = false;
+        if (!canKick(robot, ball)) {
+            continue;
+        }
+        const double d = std::hypot(ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y);
+        if (kicker < 0 || d < nearest) {
+            kicker = static_cast<int>(i);
+            nearest = d;
+            tied = 1;
+        } else if (d == nearest) {
+            // Each of the tied robots wins with equal chance, whatever its index.
+            ++tied;
+            if (mTieDraw() % tied == 0) {
+                kicker = static_cast<int>(i);
+            }
+        }
+    }
+    return kicker;
+}
+
+void Physics::kick(const RobotBody& robot, BallBody& ball) const
+{
+    const double force = std::max(0.0, robot.cmd.kickForce);
+    const double speed = std::min(force * mPhys.kickSpeedPerForce, mPhys.kickMaxSpeed);
+    // The kicker can only push the ball out through its mouth.
+    const double angle = std::clamp(wrapAngle(degToRad(robot.cmd.kickAngleDeg)), -mKickOpening, mKickOpening);
+    const posicaoXY dir = bearingDirection(robot.heading + angle);
+    ball.vel = {speed * dir.x, speed * dir.y};
+    mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
+    mBallBody->SetAngularVelocity(0.0f);
+}
+
+GoalFor Physics::goalAt(posicaoXY ball) const
+{
+    if (std::fabs(ball.y) >= mField.goalWidth / 2.0) {
+        return GoalFor::None;
+    }
+    if (ball.x > mField.length / 2.0) {
+        return GoalFor::Yellow;  // yellow attacks +x
+    }
+    if (ball.x < -mField.length / 2.0) {
+        return GoalFor::Blue;
+    }
+    return GoalFor::None;
+}
+
+void Physics::noteTouches(StepEvents& events) const
+{
+    for (const b2ContactEdge* e = mBallBody->GetContactList(); e != nullptr; e = e->next) {
+        if (!e->contact->IsTouching() || e->other->GetType() != b2_dynamicBody) {
+            continue;
+        }
+        const int robot = static_cast<int>(e->other->GetUserData().pointer);
+        if (std::find(events.touchers.begin(), events.touchers.end(), robot) == events.touchers.end()) {
+            events.touchers.push_back(robot);
+        }
+    }
+}
+
+void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events)
+{
+    events.clear();
+    syncIn(robots, ball);
+    const int kicker = kickThatGoesOff(robots, ball);
+    if (kicker >= 0) {
+        kick(robots[static_cast<std::size_t>(kicker)], ball);
+        events.kickers.push_back(kicker);
+    }
+    const float h = static_cast<float>(mPhys.timeStep / mPhys.subSteps);
+    for (int s = 0; s < mPhys.subSteps; ++s) {
+        for (std::size_t i = 0; i < robots.size(); ++i) {
+            drive(robots[i], *mRobotBodies[i], h);
+        }
+        mWorld->Step(h, kVelocityIterations, kPositionIterations);
+        noteTouches(events);
+        const b2Vec2 p = mBallBody->GetPosition();
+        events.goal = goalAt({toMm(p.x), toMm(p.y)});
+        if (events.goal != GoalFor::None) {
+            break;
+        }
+    }
+    syncOut(robots, ball);
+    putBackInside(robots, ball, events);
+    events.ballOut = events.goal == GoalFor::None && !insideWalls(ball.pos);
+}
+
+bool Physics::robotOutside(const RobotBody& robot) const
+{
+    const double half = mPhys.robotSize / 2.0;
+    const posicaoXY f = bearingDirection(robot.heading);
+    const posicaoXY l = {-f.y, f.x};
+    for (const double a : {-half, half}) {
+        for (const double b : {-half, half}) {
+            const posicaoXY corner = {robot.pos.x + a * f.x + b * l.x, robot.pos.y + a * f.y + b * l.y};
+            if (!insideWallsBy(mField, corner, kOutsideTolerance)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool Physics::placeIsFree(const b2PolygonShape& hull, std::size_t robot, posicaoXY at, double heading,
+                          const BallBody& ball) const
+{
+    const b2Transform t = bodyTransform(at, heading);
+    for (std::size_t j = 0; j < mRobotBodies.size(); ++j) {
+        if (j != robot && b2TestOverlap(&hull, 0, &hull, 0, t, mRobotBodies[j]->GetTransform())) {
+            return false;
+        }
+    }
+    const b2CircleShape circle = ballShape(mPhys);
+    const b2Transform ballAt(unitsPerSecond(ball.pos), b2Rot(0.0f));
+    return !b2TestOverlap(&hull, 0, &circle, 0, t, ballAt);
+}
+
+void Physics::putBackInside(std::vector<RobotBody>& robots, const BallBody& ball, StepEvents& events)
+{
+    // Any heading fits inside this rectangle of centres.
+    const double reach = mPhys.robotSize / std::sqrt(2.0) + kPutBackMargin;
+    const double maxX = mField.length / 2.0 - reach;
+    const double maxY = mField.width / 2.0 - reach;
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        RobotBody& robot = robots[i];
+        if (!robotOutside(robot)) {
+            continue;
+        }
+        const b2PolygonShape hull = robotOutline(mPhys).hull;
+        const posicaoXY start = {std::clamp(robot.pos.x, -maxX, maxX), std::clamp(robot.pos.y, -maxY, maxY)};
+        posicaoXY place = start;
+        bool found = placeIsFree(hull, i, start, robot.heading, ball);
+        for (int ring = 1; ring <= kPutBackRings && !found; ++ring) {
+            const double radius = ring * kPutBackRing;
+            const int points = 6 * ring;
+            for (int k = 0; k < points && !found; ++k) {
+                const double a = kTwoPi * k / points;
+                const posicaoXY p = {start.x + radius * std::cos(a), start.y + radius * std::sin(a)};
+                if (std::fabs(p.x) <= maxX && std::fabs(p.y) <= maxY && placeIsFree(hull, i, p, robot.heading, ball)) {
+                    place = p;
+                    found = true;
+                }
+            }
+        }
+        robot.pos = place;
+        robot.speed = 0.0;
+        b2Body* body = mRobotBodies[i];
+        body->SetTransform(bodyTransform(place, robot.heading).p, body->GetAngle());
+        body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
+        body->SetAngularVelocity(0.0f);
+        mSynced[i] = robot;
+        events.putBack.push_back(static_cast<int>(i));
+    }
+}
+
+bool Physics::insideWalls(posicaoXY ball) const
+{
+    const double l = mField.length / 2.0;
+    if (std::fabs(ball.y) > mField.width / 2.0 || std::fabs(ball.x) > l + mField.goalDepth) {
+        return false;
+    }
+    return std::fabs(ball.x) <= l || std::fabs(ball.y) < mField.goalWidth / 2.0;
+}
