@@ -577,45 +577,32 @@ INSTANTIATE_TEST_SUITE_P(
                       OutsideCase{"inside a goal pocket", {790, 0, 90}, false},
                       OutsideCase{"in the open", {0, 0, 0}, false}));
 
-// How far `p` stands in front of the face of the block in its corner (mm):
-// negative behind it.
+// Distance of `p` in front of its corner's block (mm; negative behind it).
 double beforeCornerBlock(const FieldSpec& f, posicaoXY p)
 {
-    const double toWalls = (f.length / 2.0 - std::fabs(p.x)) + (f.width / 2.0 - std::fabs(p.y));
-    return (toWalls - f.cornerBlock) / std::sqrt(2.0);
+    return ((f.length / 2.0 - std::fabs(p.x)) + (f.width / 2.0 - std::fabs(p.y)) - f.cornerBlock) / std::sqrt(2.0);
 }
 
-// One case per corner: the signs of its x and y.
-class CornerBlockTest : public ::testing::TestWithParam<posicaoXY> {};
+class CornerBlockTest : public ::testing::TestWithParam<posicaoXY> {};  // the corner's signs
 
-TEST_P(CornerBlockTest, TheBallBouncesOffItsFaceAndARobotIsPutBackClearOfIt)
+TEST_P(CornerBlockTest, KeepsTheBallAndRobotsOutOfTheCorner)
 {
     const posicaoXY sign = GetParam();
-    Scenario field = withRobots({{0, 0, 0}});
-    field.field.cornerBlock = 70;
-    Scene ball(field);
-    ball.ball.pos = {sign.x * 500, sign.y * 400};
-    ball.ball.vel = {sign.x * 1500, sign.y * 1500};
+    // A robot in the opposite corner pokes behind its block.
+    Scenario sc = withRobots({{0, 0, 0}, {-sign.x * 700, -sign.y * 600, 0}});
+    sc.field.cornerBlock = 70;
+    Scene s(sc);
+    s.ball.pos = {sign.x * 400, sign.y * 600};
+    s.ball.vel = {sign.x * 1500, 0};  // along the wall into the corner
     for (int i = 0; i < 15; ++i) {
-        ball.steps(1);
-        ASSERT_GT(beforeCornerBlock(field.field, ball.ball.pos), 21.0 - kPressTolerance) << "step " << i;
+        s.steps(1);
+        ASSERT_GT(beforeCornerBlock(sc.field, s.ball.pos), 21.0 - kPressTolerance) << "step " << i;
     }
-    // Straight into the face, straight back out.
-    EXPECT_LT(ball.ball.vel.x * sign.x, 0.0);
-    EXPECT_LT(ball.ball.vel.y * sign.y, 0.0);
-
-    // A robot whose corner pokes behind the block.
-    Scenario squeezed = withRobots({{0, 0, 0}, {sign.x * 700, sign.y * 600, 0}});
-    squeezed.field.cornerBlock = 70;
-    Scene robot(squeezed);
-    robot.steps(3);
-    const RobotBody& r = robot.robots[1];
-    for (const double a : {-37.5, 37.5}) {
-        for (const double b : {-37.5, 37.5}) {
-            EXPECT_GT(beforeCornerBlock(squeezed.field, {r.pos.x + a, r.pos.y + b}), -kPressTolerance);
-        }
+    const RobotBody& r = s.robots[1];
+    for (const posicaoXY c : {posicaoXY{-37.5, -37.5}, {-37.5, 37.5}, {37.5, -37.5}, {37.5, 37.5}}) {
+        EXPECT_GT(beforeCornerBlock(sc.field, {r.pos.x + c.x, r.pos.y + c.y}), -kPressTolerance);
     }
-    EXPECT_FALSE(robot.physics.insideWalls({sign.x * 740, sign.y * 640})) << "a ball behind a block is out";
+    EXPECT_FALSE(s.physics.insideWalls({sign.x * 740, sign.y * 640})) << "a ball behind a block is out";
 }
 
 INSTANTIATE_TEST_SUITE_P(Corners, CornerBlockTest,
