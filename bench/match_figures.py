@@ -213,7 +213,12 @@ def inside_walls(field, point, tolerance):
     x, y = abs(point[0]), abs(point[1])
     if y > w or x > l + field["goalDepth"]:
         return False
-    return x <= l or y < g
+    if x > l:
+        return y < g
+    # Not behind a corner's block (records before the blocks have none).
+    block = field.get("cornerBlock", 0)
+    to_walls = (field["length"] / 2 - x) + (field["width"] / 2 - y)
+    return block <= 0 or to_walls >= block - tolerance * math.sqrt(2)
 
 
 # --- one match -----------------------------------------------------------------

@@ -166,6 +166,7 @@ Scenario loadScenario(const std::string& fileName)
         {"FIELD_WIDTH", &s.field.width},
         {"GOAL_WIDTH", &s.field.goalWidth},
         {"GOAL_DEPTH", &s.field.goalDepth},
+        {"CORNER_BLOCK", &s.field.cornerBlock},
         {"TIME_STEP", &s.physics.timeStep},
         {"WHEEL_DEAD_BAND", &s.physics.deadBand},
         {"WHEEL_GAIN", &s.physics.wheelGain},
@@ -263,6 +264,8 @@ void validateScenario(const Scenario& s)
     require(f.width >= 200 && f.width <= 100000, "FIELD_WIDTH must be from 200 to 100000 mm");
     require(f.goalWidth > 2 * p.ballRadius && f.goalWidth < f.width, "GOAL_WIDTH must fit the ball and the field");
     require(f.goalDepth > 2 * p.ballRadius, "GOAL_DEPTH must hold the ball");
+    require(f.cornerBlock >= 0 && f.cornerBlock < f.poleOffset() && f.cornerBlock < f.length / 2.0,
+            "CORNER_BLOCK must be from 0 to less than the distance from a corner to the nearer post");
     require(p.timeStep >= 0.001 && p.timeStep <= 1.0, "TIME_STEP must be from 0.001 to 1 s");
     require(p.deadBand >= 0 && p.maxLevel > p.deadBand, "WHEEL_MAX_LEVEL must exceed WHEEL_DEAD_BAND >= 0");
     require(p.wheelGain > 0 && p.wheelBase > 0, "WHEEL_GAIN and WHEEL_BASE must be positive");

@@ -105,12 +105,24 @@ b2ChainShape fieldWalls(const FieldSpec& f)
     const double d = l + f.goalDepth;
     // The engine's walls are one-sided, facing right of their direction: listed
     // counter-clockwise, then reversed, so that they face the inside.
-    std::vector<b2Vec2> loop = {
-        point(-l, -w), point(l, -w),                                // one side
-        point(l, -g),  point(d, -g),  point(d, g),  point(l, g),    // +x goal pocket
-        point(l, w),   point(-l, w),                                // the other side
-        point(-l, g),  point(-d, g),  point(-d, -g), point(-l, -g), // -x goal pocket
+    std::vector<b2Vec2> loop;
+    // A corner is one point, or the two ends of its block's face, in the order
+    // the walls reach them.
+    const auto corner = [&](b2Vec2 first, b2Vec2 at, b2Vec2 second) {
+        if (f.cornerBlock > 0.0) {
+            loop.push_back(first);
+            loop.push_back(second);
+        } else {
+            loop.push_back(at);
+        }
     };
+    const double c = f.cornerBlock;
+    corner(point(-l, -w + c), point(-l, -w), point(-l + c, -w));
+    corner(point(l - c, -w), point(l, -w), point(l, -w + c));
+    loop.insert(loop.end(), {point(l, -g), point(d, -g), point(d, g), point(l, g)});  // +x goal pocket
+    corner(point(l, w - c), point(l, w), point(l - c, w));
+    corner(point(-l + c, w), point(-l, w), point(-l, w - c));
+    loop.insert(loop.end(), {point(-l, g), point(-d, g), point(-d, -g), point(-l, -g)});  // -x goal pocket
     std::reverse(loop.begin(), loop.end());
     b2ChainShape chain;
     chain.CreateLoop(loop.data(), static_cast<int>(loop.size()));

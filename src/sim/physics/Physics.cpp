@@ -53,7 +53,31 @@ bool insideWallsBy(const FieldSpec& f, posicaoXY p, double tolerance)
     if (std::fabs(p.y) > w || std::fabs(p.x) > l + f.goalDepth) {
         return false;
     }
-    return std::fabs(p.x) <= l || std::fabs(p.y) < g;
+    if (std::fabs(p.x) > l) {
+        return std::fabs(p.y) < g;
+    }
+    // Not behind a corner's block: its face is the line where the distances
+    // to the two walls add up to the block's leg.
+    const double toWalls = (f.length / 2.0 - std::fabs(p.x)) + (f.width / 2.0 - std::fabs(p.y));
+    return f.cornerBlock <= 0.0 || toWalls >= f.cornerBlock - tolerance * std::sqrt(2.0);
+}
+
+// Whether a corner of a robot of `size` at `pos` facing `heading` lies
+// beyond a wall by more than the tolerance.
+bool cornerOutside(const FieldSpec& field, double size, posicaoXY pos, double heading)
+{
+    const double half = size / 2.0;
+    const posicaoXY f = bearingDirection(heading);
+    const posicaoXY l = {-f.y, f.x};
+    for (const double a : {-half, half}) {
+        for (const double b : {-half, half}) {
+            const posicaoXY corner = {pos.x + a * f.x + b * l.x, pos.y + a * f.y + b * l.y};
+            if (!insideWallsBy(field, corner, kOutsideTolerance)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 b2Vec2 unitsPerSecond(posicaoXY mmPerSecond)
@@ -389,18 +413,7 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
 
 bool Physics::robotOutside(const RobotBody& robot) const
 {
-    const double half = mPhys.robotSize / 2.0;
-    const posicaoXY f = bearingDirection(robot.heading);
-    const posicaoXY l = {-f.y, f.x};
-    for (const double a : {-half, half}) {
-        for (const double b : {-half, half}) {
-            const posicaoXY corner = {robot.pos.x + a * f.x + b * l.x, robot.pos.y + a * f.y + b * l.y};
-            if (!insideWallsBy(mField, corner, kOutsideTolerance)) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return cornerOutside(mField, mPhys.robotSize, robot.pos, robot.heading);
 }
 
 bool Physics::placeIsFree(const b2PolygonShape& hull, std::size_t robot, posicaoXY at, double heading,
@@ -431,14 +444,20 @@ void Physics::putBackInside(std::vector<RobotBody>& robots, const BallBody& ball
         const b2PolygonShape hull = robotOutline(mPhys).hull;
         const posicaoXY start = {std::clamp(robot.pos.x, -maxX, maxX), std::clamp(robot.pos.y, -maxY, maxY)};
         posicaoXY place = start;
-        bool found = placeIsFree(hull, i, start, robot.heading, ball);
+        // Inside the walls (and clear of the corners' blocks) and of the other bodies.
+        const auto fits = [&](posicaoXY p) {
+            return std::fabs(p.x) <= maxX && std::fabs(p.y) <= maxY &&
+                   !cornerOutside(mField, mPhys.robotSize, p, robot.heading) &&
+                   placeIsFree(hull, i, p, robot.heading, ball);
+        };
+        bool found = fits(start);
         for (int ring = 1; ring <= kPutBackRings && !found; ++ring) {
             const double radius = ring * kPutBackRing;
             const int points = 6 * ring;
             for (int k = 0; k < points && !found; ++k) {
                 const double a = kTwoPi * k / points;
                 const posicaoXY p = {start.x + radius * std::cos(a), start.y + radius * std::sin(a)};
-                if (std::fabs(p.x) <= maxX && std::fabs(p.y) <= maxY && placeIsFree(hull, i, p, robot.heading, ball)) {
+                if (fits(p)) {
                     place = p;
                     found = true;
                 }
@@ -457,9 +476,5 @@ void Physics::putBackInside(std::vector<RobotBody>& robots, const BallBody& ball
 
 bool Physics::insideWalls(posicaoXY ball) const
 {
-    const double l = mField.length / 2.0;
-    if (std::fabs(ball.y) > mField.width / 2.0 || std::fabs(ball.x) > l + mField.goalDepth) {
-        return false;
-    }
-    return std::fabs(ball.x) <= l || std::fabs(ball.y) < mField.goalWidth / 2.0;
+    return insideWallsBy(mField, ball, 0.0);
 }

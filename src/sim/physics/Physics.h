@@ -119,7 +119,8 @@ public:
     bool canKick(const RobotBody& robot, const BallBody& ball) const;
     /// \brief Which goal the ball's centre lies in, if any.
     GoalFor goalAt(posicaoXY ball) const;
-    /// \brief Whether a point lies inside the walls (the field or a goal pocket).
+    /// \brief Whether a point lies inside the walls (the field or a goal pocket,
+    /// not behind a corner's block).
     bool insideWalls(posicaoXY ball) const;
 
 private:

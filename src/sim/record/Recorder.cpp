@@ -117,6 +117,8 @@ void Recorder::writeHeader(const Scenario& scenario)
     appendf(l, "%.6g", f.poleOffset());
     l += ",\"goalDepth\":";
     appendf(l, "%.6g", f.goalDepth);
+    l += ",\"cornerBlock\":";
+    appendf(l, "%.6g", f.cornerBlock);
     l += ",\"goalAreaDepth\":";
     appendf(l, "%.6g", depthOfFlag(f, "top_right_goal"));
     l += ",\"smallAreaDepth\":";

@@ -25,6 +25,9 @@ struct FieldSpec {
     double goalWidth = 400.0;
     /// \brief How far the goal pocket reaches behind the goal line.
     double goalDepth = 100.0;
+    /// \brief Legs of the right-angled triangular blocks that fill the four
+    /// corners (mm); 0 leaves square corners.
+    double cornerBlock = 0.0;
 
     /// \brief Distance from a corner to the nearer goal post along the goal line.
     double poleOffset() const { return (width - goalWidth) / 2.0; }

@@ -30,6 +30,7 @@ void expectSameScenario(const Scenario& a, const Scenario& b)
     EXPECT_EQ(a.field.length, b.field.length);
     EXPECT_EQ(a.field.width, b.field.width);
     EXPECT_EQ(a.field.goalWidth, b.field.goalWidth);
+    EXPECT_EQ(a.field.cornerBlock, b.field.cornerBlock);
     EXPECT_EQ(a.physics.wheelGain, b.physics.wheelGain);
     EXPECT_EQ(a.physics.ballKeep, b.physics.ballKeep);
     EXPECT_EQ(a.physics.mouthDepth, b.physics.mouthDepth);
@@ -128,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::make_pair("WHEEL_BASE=10\n", "WHEEL_BASE"),
                       std::make_pair("BALL_ROBOT_RESTITUTION=0.5\nKICK_MAX_SPEED=3200\n", "BALL_ROBOT_RESTITUTION"),
                       std::make_pair("STALL_DISTANCE=0\n", "STALL_DISTANCE"),
+                      std::make_pair("CORNER_BLOCK=-1\n", "CORNER_BLOCK"),
+                      std::make_pair("CORNER_BLOCK=450\n", "CORNER_BLOCK"),
                       std::make_pair("MOUTH_HALF_WIDTH=21\n", "no kick direction"),
                       std::make_pair("ROBOT_1=yellow GO 0 200 0\nROBOT_2=yellow Y1 60 220 0\n", "overlap at kick-off"),
                       std::make_pair("ROBOT_1=yellow GO 30 0 90\n", "the ball's place"),

@@ -577,6 +577,37 @@ INSTANTIATE_TEST_SUITE_P(
                       OutsideCase{"inside a goal pocket", {790, 0, 90}, false},
                       OutsideCase{"in the open", {0, 0, 0}, false}));
 
+// Distance of `p` in front of its corner's block (mm; negative behind it).
+double beforeCornerBlock(const FieldSpec& f, posicaoXY p)
+{
+    return ((f.length / 2.0 - std::fabs(p.x)) + (f.width / 2.0 - std::fabs(p.y)) - f.cornerBlock) / std::sqrt(2.0);
+}
+
+class CornerBlockTest : public ::testing::TestWithParam<posicaoXY> {};  // the corner's signs
+
+TEST_P(CornerBlockTest, KeepsTheBallAndRobotsOutOfTheCorner)
+{
+    const posicaoXY sign = GetParam();
+    // A robot in the opposite corner pokes behind its block.
+    Scenario sc = withRobots({{0, 0, 0}, {-sign.x * 700, -sign.y * 600, 0}});
+    sc.field.cornerBlock = 70;
+    Scene s(sc);
+    s.ball.pos = {sign.x * 400, sign.y * 600};
+    s.ball.vel = {sign.x * 1500, 0};  // along the wall into the corner
+    for (int i = 0; i < 15; ++i) {
+        s.steps(1);
+        ASSERT_GT(beforeCornerBlock(sc.field, s.ball.pos), 21.0 - kPressTolerance) << "step " << i;
+    }
+    const RobotBody& r = s.robots[1];
+    for (const posicaoXY c : {posicaoXY{-37.5, -37.5}, {-37.5, 37.5}, {37.5, -37.5}, {37.5, 37.5}}) {
+        EXPECT_GT(beforeCornerBlock(sc.field, {r.pos.x + c.x, r.pos.y + c.y}), -kPressTolerance);
+    }
+    EXPECT_FALSE(s.physics.insideWalls({sign.x * 740, sign.y * 640})) << "a ball behind a block is out";
+}
+
+INSTANTIATE_TEST_SUITE_P(Corners, CornerBlockTest,
+                         ::testing::Values(posicaoXY{1, 1}, posicaoXY{1, -1}, posicaoXY{-1, 1}, posicaoXY{-1, -1}));
+
 TEST(BallMotion, BouncesOffARobotAsAPlasticBall)
 {
     // Straight into the back of a robot standing still.
