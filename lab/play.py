@@ -13,7 +13,7 @@ import time
 from dataclasses import dataclass, field
 
 from .errors import Refused
-from .exits import NEVER_CONNECTED, RUNNING
+from .exits import NEVER_CONNECTED, NOT_STARTED, RUNNING
 from .layout import agent_program, find_layout
 from .props import SettingsFile, write_whole
 from .robots import parse_setting, scenario_robots
@@ -168,6 +168,7 @@ class Match:
         self.server_status = None
         self.teams = {}
         self.fault = ""
+        self.fault_team = None   # the colour whose team could not start
         self.first_ended = ""
         self.log_seen = 0
         self.scenario = layout.config_file("scenario-5v5.ini" if o.five else "scenario-3v3.ini")
@@ -217,6 +218,7 @@ class Match:
                 why = team.failure()
                 if why is not None:
                     self.fault = f"the {team.colour} team could not start: {why}"
+                    self.fault_team = team.colour
                     return
             if self.server.poll() is not None:
                 self.note_ended("simserver")
@@ -278,6 +280,9 @@ class Match:
                             "exit": e.exit if isinstance(e.exit, int) or e.exit == RUNNING else NEVER_CONNECTED}
                     if e.why:
                         item["why"] = e.why
+                    if e.exit == NOT_STARTED:
+                        # Its program could not be run at all: no evidence about the program.
+                        item["not_started"] = True
                     robots.append(item)
             teams[colour] = {"program": self.o.programs[colour],
                              "started": team is not None and team.failure() is None,
@@ -290,6 +295,7 @@ class Match:
                "first_ended": self.first_ended or None, "outcome": outcome}
         if self.fault:
             run["fault"] = self.fault
+            run["fault_team"] = self.fault_team
         return run
 
     def write_record(self, outcome: str) -> None:

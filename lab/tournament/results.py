@@ -16,8 +16,6 @@ TEAMS = ("yellow", "blue")
 FIGURES = ("kicks", "shots", "passes", "possession")
 POINTS = {"W": 3, "D": 1, "L": 0}
 SCORE = {"W": 1.0, "D": 0.5, "L": 0.0}
-# A robot folder's exit 'why' when its program could not be executed at all.
-NOT_RUN_PREFIX = "cannot run "
 MAX_RECORD_BYTES = 1 << 24
 
 
@@ -80,10 +78,10 @@ def unfinished_reason(run: dict) -> str:
     fault = str(run.get("fault", "fault"))
     for colour in TEAMS:
         robots = run["teams"][colour]["robots"]
-        if any(str(r.get("why", "")).startswith(NOT_RUN_PREFIX) for r in robots):
+        if any(r.get("not_started") for r in robots):
             return f"the {colour} program could not be started"
         # Agents that ran and all ended before connecting: a loss for that side, not a fault.
-        if robots and fault.startswith(f"the {colour} team could not start"):
+        if robots and run.get("fault_team") == colour:
             return ""
     return fault
 
@@ -132,7 +130,7 @@ def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str)
         # Play stopped the match as soon as one team failed to start; the other
         # side may not have connected yet, and is not at fault for it.
         for t in TEAMS:
-            if not str(run.get("fault", "")).startswith(f"the {t} team could not start"):
+            if run.get("fault_team") != t:
                 broken[t] = []
     unanswered = {t: sum(int(r.get("noAnswer", 0)) for r in summary.get("robots", []) if r.get("team") == t)
                   for t in TEAMS}

@@ -120,6 +120,9 @@ def test_a_team_that_cannot_start_fails_the_run(tmp_path):
     assert "the yellow team could not start" in err.decode()
     record = json.loads((run_dir / "run.json").read_text())
     assert record["outcome"] == "fault" and not record["teams"]["yellow"]["started"]
+    # /bin/false ran: the tournament counts this as yellow's loss, not a fault to replay.
+    assert record["fault_team"] == "yellow"
+    assert not any(r.get("not_started") for r in record["teams"]["yellow"]["robots"])
     assert record["teams"]["blue"]["started"]
     assert leftovers(run_dir) == []
 

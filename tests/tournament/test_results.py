@@ -30,13 +30,14 @@ def test_judge(goals, broken, result, gd):
     assert (got, got_gd) == (result, gd)
 
 
-def run_record(outcome, fault="", yellow_robots=None, started=True):
+def run_record(outcome, fault="", yellow_robots=None, started=True, fault_team=None):
     robots = yellow_robots if yellow_robots is not None else [{"nickname": "GO", "vt_id": 1, "exit": 0}]
     run = {"outcome": outcome, "teams": {
         "yellow": {"started": started, "robots": robots},
         "blue": {"started": True, "robots": [{"nickname": "GO", "vt_id": 1, "exit": 0}]}}}
     if fault:
         run["fault"] = fault
+        run["fault_team"] = fault_team
     return run
 
 
@@ -47,11 +48,15 @@ def run_record(outcome, fault="", yellow_robots=None, started=True):
     ("server did not start", run_record("fault", "the server did not start", [], False), False),
     ("program could not be executed",
      run_record("fault", "the yellow team could not start: GO not started: cannot run x: No such file",
-                [{"nickname": "GO", "vt_id": 1, "exit": "never connected", "why": "cannot run x: No such file"}],
-                False), False),
+                [{"nickname": "GO", "vt_id": 1, "exit": "never connected", "why": "cannot run x: No such file",
+                  "not_started": True}], False, "yellow"), False),
     ("agents ran and all quit before connecting: a loss",
      run_record("fault", "the yellow team could not start: GO ended with status 3 before connecting",
-                [{"nickname": "GO", "vt_id": 1, "exit": 3}], False), True),
+                [{"nickname": "GO", "vt_id": 1, "exit": 3}], False, "yellow"), True),
+    # The wording of the fault is for people; only the fields decide.
+    ("reworded fault of a team that ran",
+     run_record("fault", "yellow: no robot connected", [{"nickname": "GO", "vt_id": 1, "exit": 3}],
+                False, "yellow"), True),
 ])
 def test_what_makes_a_result(what, run, is_result):
     assert (unfinished_reason(run) == "") is is_result, what
