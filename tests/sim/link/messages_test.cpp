@@ -182,19 +182,25 @@ const std::string kServerConnect =
     "<connect><type>Server</type><protocol_version>1.0</protocol_version>"
     "<movement_mode>wheel_velocities</movement_mode></connect>";
 
+// A quiet lock-step server on a free loopback port, as the tests below drive it.
+SimOptions loopbackOptions(double waitSeconds)
+{
+    SimOptions options;
+    options.port = 0;
+    options.fast = true;
+    options.quiet = true;
+    options.waitSeconds = waitSeconds;
+    options.stepTimeoutMs = 50;
+    return options;
+}
+
 TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGoesOn)
 {
     Scenario scenario = defaultScenario(3);
     scenario.robots.resize(2);
     scenario.rules.matchLength = 3.0;
     scenario.rules.warnEnding = 1.0;
-    SimOptions options;
-    options.port = 0;
-    options.fast = true;
-    options.quiet = true;
-    options.waitSeconds = 5;
-    options.stepTimeoutMs = 50;
-    SimServer server(scenario, options);
+    SimServer server(scenario, loopbackOptions(5));
     std::string error;
     ASSERT_TRUE(server.open(error)) << error;
     std::ostringstream summary;
@@ -262,13 +268,7 @@ TEST(ServerOnLoopback, AnUnfinishedHandshakeLeavesTheRobotFreeAndWrongNicknamesA
     Scenario scenario = defaultScenario(3);
     scenario.rules.matchLength = 2.0;
     scenario.rules.warnEnding = 1.0;
-    SimOptions options;
-    options.port = 0;
-    options.fast = true;
-    options.quiet = true;
-    options.waitSeconds = 3;
-    options.stepTimeoutMs = 50;
-    SimServer server(scenario, options);
+    SimServer server(scenario, loopbackOptions(3));
     std::string error;
     ASSERT_TRUE(server.open(error)) << error;
     std::ostringstream summary;
