@@ -15,7 +15,7 @@ from dataclasses import dataclass, field
 from .errors import Refused
 from .exits import NEVER_CONNECTED, NOT_STARTED, RUNNING
 from .layout import agent_program, find_layout
-from .props import SettingsFile, write_whole
+from .props import SettingsFile, read_bytes, write_whole
 from .robots import parse_setting, scenario_robots
 from .supervisor import Supervisor
 from .team import TeamRun, date_folder, next_value, prog_name, stray_argument
@@ -339,8 +339,7 @@ def main(argv: list) -> int:
         template = SettingsFile.load(layout.config_file("config.ini"))
         sets = {c: [parse_setting(s, f"--{c}-set", set(template.keys())) for s in o.sets[c]]
                 for c in ("yellow", "blue")}
-        with open(layout.config_file("velocidade.ini"), "rb") as f:
-            speeds = f.read()
+        speeds = read_bytes(layout.config_file("velocidade.ini"))
     except HelpAsked:
         sys.stdout.write(USAGE.format(prog=prog))
         return 0

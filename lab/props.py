@@ -4,14 +4,31 @@ import os
 
 from .errors import Refused
 
+# Settings and scenario files are a few KiB; a path to a device or a huge
+# file must not be read into memory.
+MAX_PROPERTY_BYTES = 1 << 20
+
+
+def read_bytes(path: str) -> bytes:
+    """A property file as it is, at most MAX_PROPERTY_BYTES."""
+    try:
+        with open(path, "rb") as f:
+            raw = f.read(MAX_PROPERTY_BYTES + 1)
+    except OSError as e:
+        raise Refused(f"cannot read {path}: {e.strerror}") from None
+    if len(raw) > MAX_PROPERTY_BYTES:
+        raise Refused(f"{path} is larger than {MAX_PROPERTY_BYTES} bytes")
+    return raw
+
+
+def read_text(path: str) -> str:
+    """A property file's text, a byte-order mark dropped."""
+    return read_bytes(path).decode("utf-8-sig", errors="replace")
+
 
 def read_properties(path: str) -> dict:
     """The keys of a property file in file order; a later line wins."""
-    try:
-        with open(path, encoding="utf-8-sig", errors="replace") as f:
-            text = f.read()
-    except OSError as e:
-        raise Refused(f"cannot read {path}: {e.strerror}") from None
+    text = read_text(path)
     props = {}
     for n, line in enumerate(text.splitlines(), 1):
         if not line or line.startswith("#"):
@@ -37,11 +54,7 @@ class SettingsFile:
 
     @classmethod
     def load(cls, path: str) -> "SettingsFile":
-        try:
-            with open(path, encoding="utf-8-sig", errors="replace") as f:
-                return cls(f.read().splitlines())
-        except OSError as e:
-            raise Refused(f"cannot read {path}: {e.strerror}") from None
+        return cls(read_text(path).splitlines())
 
     def copy(self) -> "SettingsFile":
         return SettingsFile(self._lines)

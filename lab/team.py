@@ -12,7 +12,7 @@ from . import localserver
 from .errors import Refused
 from .exits import NEVER_CONNECTED, NOT_STARTED, REFUSED, RUNNING, AgentExit
 from .layout import AGENT_NAMES, find_layout, parse_server
-from .props import SettingsFile, write_whole
+from .props import SettingsFile, read_bytes, write_whole
 from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, plain_value, read_players, scenario_robots, team_of
 from .supervisor import Supervisor
 
@@ -396,8 +396,7 @@ def run(argv: list, prog: str, say) -> int:
         raise Refused("config/config.ini or config/velocidade.ini is missing")
     team_sets, robot_sets = parse_sets(sets, {r.nickname for r in robots}, colour)
     template = SettingsFile.load(template_path)
-    with open(speeds_path, "rb") as f:
-        speeds = f.read()
+    speeds = read_bytes(speeds_path)
 
     # A simulated server on this machine tells which robots it has.
     refused = {}

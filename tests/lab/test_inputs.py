@@ -116,3 +116,13 @@ def test_settings_replace_where_they_stand_and_add_at_the_end():
     cfg.set("TEAM", "1")
     cfg.set("LOG_LEVEL", "INFO")
     assert cfg.text() == "# head\nTEAM=1\nVT_ID=1\nTEAM=9\nLOG_LEVEL=INFO\n"
+
+
+@pytest.mark.parametrize("make", [
+    lambda p: (p.write_bytes(b"FIELD_LENGTH=1500\n" + b"#" * (1 << 20)), str(p))[1],
+    lambda p: "/dev/zero",   # a device never ends: read only up to the bound
+])
+def test_an_oversized_scenario_is_refused_without_reading_it_whole(tmp_path, make):
+    path = make(tmp_path / "scenario.ini")
+    with pytest.raises(Refused, match="is larger than"):
+        scenario_robots(path)
