@@ -1,7 +1,10 @@
 """lab SUBCOMMAND [options]: play, team or tournament; each subcommand parses
 its own options (see `lab SUBCOMMAND --help`)."""
 import importlib
+import os
 import sys
+
+from .version import VERSION
 
 SUBCOMMANDS = {
     "play": "lab.play",
@@ -20,6 +23,9 @@ def main(argv: list[str]) -> int:
     if name not in SUBCOMMANDS:
         print(f"lab: unknown subcommand {name} ({', '.join(SUBCOMMANDS)})", file=sys.stderr)
         return 1
+    if argv[1:] == ["--version"]:
+        print(f"{os.environ.get('LAB_PROG', 'lab ' + name)} {VERSION}")
+        return 0
     # Imported on demand so play and team never load the tournament's statistics.
     module = importlib.import_module(SUBCOMMANDS[name])
     return module.main(argv[1:])

@@ -15,6 +15,7 @@ from .layout import AGENT_NAMES, find_layout, parse_server
 from .props import SettingsFile, read_bytes, write_whole
 from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, plain_value, read_players, scenario_robots, team_of
 from .supervisor import Supervisor
+from .wording import for_layout
 
 USAGE = """\
 Usage: {prog} --server HOST[:PORT] --team yellow|blue [options]
@@ -347,7 +348,7 @@ def run(argv: list, prog: str, say) -> int:
         elif a == "--quiet":
             quiet = True
         elif a in ("--help", "-h"):
-            sys.stdout.write(USAGE.format(prog=prog))
+            sys.stdout.write(for_layout(USAGE.format(prog=prog), find_layout()))
             return 0
         else:
             raise stray_argument(argv, i)
@@ -393,7 +394,7 @@ def run(argv: list, prog: str, say) -> int:
             raise Refused(f"cannot read players file {players}")
         robots = team_of(read_players(players), colour, players)
     if not (os.access(template_path, os.R_OK) and os.access(speeds_path, os.R_OK)):
-        raise Refused("config/config.ini or config/velocidade.ini is missing")
+        raise Refused(f"{template_path} or {speeds_path} is missing")
     team_sets, robot_sets = parse_sets(sets, {r.nickname for r in robots}, colour)
     template = SettingsFile.load(template_path)
     speeds = read_bytes(speeds_path)
