@@ -79,8 +79,9 @@ add_custom_command(OUTPUT ${deb_dir}/stage.stamp
 foreach(command IN LISTS soccer_commands)
   set(page ${deb_dir}/man/${command}.1.gz)
   add_custom_command(OUTPUT ${page}
-    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/manpage.sh "${HELP2MAN}" ${stage} ${command} ${page}
-    DEPENDS ${deb_dir}/stage.stamp ${stage_programs} ${CMAKE_CURRENT_LIST_DIR}/manpage.sh VERBATIM)
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/manpage.sh "${HELP2MAN}" ${stage} ${command} ${page} ${deb_dir}/changelog.Debian
+    DEPENDS ${deb_dir}/stage.stamp ${stage_programs} ${CMAKE_CURRENT_LIST_DIR}/manpage.sh ${deb_dir}/changelog.Debian
+    VERBATIM)
   list(APPEND man_pages ${page})
 endforeach()
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # One man page, made by help2man from a staged command's --help and
-# --version: manpage.sh HELP2MAN STAGE_PREFIX COMMAND OUT.1.gz
+# --version: manpage.sh HELP2MAN STAGE_PREFIX COMMAND OUT.1.gz CHANGELOG
 # The staged prefix in the text becomes /usr, the installed one.
 set -euo pipefail
-help2man="$1" stage="$2" command="$3" out="$4"
+help2man="$1" stage="$2" command="$3" out="$4" changelog="$5"
 if [ -z "$help2man" ] || [ "$help2man" = HELP2MAN-NOTFOUND ]; then
   echo "manpage.sh: help2man is missing (./scripts/bootstrap.sh all installs it)" >&2
   exit 1
@@ -17,8 +17,12 @@ case "$command" in
   soccer-tune) name="tune agent settings and verify the result" ;;
   *) echo "manpage.sh: no description for $command" >&2; exit 1 ;;
 esac
-# A fixed date keeps the pages, and so the package, the same build to build.
-export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-1796817600}"
+# The changelog's date, not today's, keeps the pages (and so the package) the
+# same build to build.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH="$(date -d "$(sed -n 's/^ -- .*>  //p' "$changelog" | head -1)" +%s)"
+  export SOURCE_DATE_EPOCH
+fi
 mkdir -p "$(dirname "$out")"
 env -u SOCCER_BUILD_DIR -u LAB_PROG PYTHONDONTWRITEBYTECODE=1 \
   "$help2man" --no-info --section=1 --name="$name" --output="$out.tmp" "$stage/bin/$command"
