@@ -18,7 +18,6 @@ from .layout import agent_program, find_layout
 from .props import SettingsFile, read_bytes, write_whole
 from .robots import parse_setting, scenario_robots
 from .supervisor import Supervisor
-from .wording import for_layout
 from .team import TeamRun, date_folder, next_value, prog_name, stray_argument
 
 USAGE = """\
@@ -342,7 +341,7 @@ def main(argv: list) -> int:
                 for c in ("yellow", "blue")}
         speeds = read_bytes(layout.config_file("velocidade.ini"))
     except HelpAsked:
-        sys.stdout.write(for_layout(USAGE.format(prog=prog), find_layout()))
+        sys.stdout.write(USAGE.format(prog=prog))
         return 0
     except Refused as e:
         print(f"{prog}: {e}", file=sys.stderr)

@@ -15,7 +15,6 @@ from .layout import AGENT_NAMES, find_layout, parse_server
 from .props import SettingsFile, read_bytes, write_whole
 from .robots import COLOURS, IDENTITY_KEYS, KEY_RE, plain_value, read_players, scenario_robots, team_of
 from .supervisor import Supervisor
-from .wording import for_layout
 
 USAGE = """\
 Usage: {prog} --server HOST[:PORT] --team yellow|blue [options]
@@ -348,7 +347,7 @@ def run(argv: list, prog: str, say) -> int:
         elif a == "--quiet":
             quiet = True
         elif a in ("--help", "-h"):
-            sys.stdout.write(for_layout(USAGE.format(prog=prog), find_layout()))
+            sys.stdout.write(USAGE.format(prog=prog))
             return 0
         else:
             raise stray_argument(argv, i)

@@ -220,7 +220,7 @@ def main(argv: list) -> int:
             hosts = check_hosts(o.hosts)
             tour, plan, lock = start(o, layout, prog, hosts)
     except HelpAsked:
-        sys.stdout.write(for_layout(USAGE.format(prog=prog), find_layout()))
+        sys.stdout.write(USAGE.format(prog=prog))
         return 0
     except Refused as e:
         print(f"{prog}: {e}", file=sys.stderr)
@@ -254,7 +254,8 @@ def main(argv: list) -> int:
         run.say(f"stopped: {stopped}", sys.stderr)
         return 1
     if run.signal:
-        run.say(for_layout(f"finish it with: scripts/tournament.sh --resume {tour}", find_layout()), sys.stderr)
+        command = for_layout("scripts/tournament.sh", find_layout())
+        run.say(f"finish it with: {command} --resume {tour}", sys.stderr)
         return 128 + run.signal
     if missing and plan.sprt is None:
         run.say(f"{missing} matches did not finish (see their play.log); run again with --resume {tour}",

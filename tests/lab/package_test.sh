@@ -51,9 +51,11 @@ done
 echo "ok   copyright, changelog, and a man page and a version per command: ${commands[*]}"
 
 bin="$root/usr/bin"
-for c in soccer-play soccer-team soccer-tournament; do
+for path in "$bin"/soccer-*; do
+  [ -L "$path" ] && continue   # a program's link: its help names no folder
+  c="$(basename "$path")"
   # Installed help names installed folders, not a checkout's build/, config/ or scripts/.
-  "$bin/$c" --help > "$work/help.txt" || fail "$c --help"
+  "$path" --help > "$work/help.txt" || fail "$c --help"
   if grep -nE '(^|[^[:alnum:]_./-])(build|config|scripts)/' "$work/help.txt"; then
     fail "$c --help speaks of a checkout's folders"
   fi
