@@ -60,7 +60,7 @@ bool toBlackout(const char* text, Blackout& out)
 void printHelp(std::ostream& out, const std::string& program)
 {
     out << "Usage: " << program << " [options]\n"
-        << "       " << program << " --render RECORD.jsonl [-o match.html]\n"
+        << "   or: " << program << " --render RECORD.jsonl [-o match.html]\n"
         << "A simulated Soccer Server: speaks the agents' UDP protocol, simulates the field,\n"
            "the robots and the ball, and referees a match.\n"
            "\n"
