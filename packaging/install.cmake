@@ -43,6 +43,7 @@ install(FILES ${soccer_sample_files} DESTINATION ${SOCCER_SHARE}/config)
 # installed tree under the build folder, which help2man runs so that the man
 # pages show the installed wording (installed folders and command names).
 file(GLOB_RECURSE lab_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/lab/*.py)
+file(GLOB man_includes CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/man/*.h2m)
 set(soccer_commands)
 foreach(command IN LISTS soccer_lab_commands)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/soccer-command.in ${deb_dir}/soccer-${command} @ONLY)
@@ -81,6 +82,7 @@ foreach(command IN LISTS soccer_commands)
   add_custom_command(OUTPUT ${page}
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/manpage.sh "${HELP2MAN}" ${stage} ${command} ${page} ${deb_dir}/changelog.Debian
     DEPENDS ${deb_dir}/stage.stamp ${stage_programs} ${CMAKE_CURRENT_LIST_DIR}/manpage.sh ${deb_dir}/changelog.Debian
+            ${man_includes}
     VERBATIM)
   list(APPEND man_pages ${page})
 endforeach()

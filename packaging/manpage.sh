@@ -23,9 +23,13 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH="$(date -d "$(sed -n 's/^ -- .*>  //p' "$changelog" | head -1)" +%s)"
   export SOURCE_DATE_EPOCH
 fi
+# What --help does not say (a description, files, see also) comes from man/*.h2m.
+man="$(dirname "$0")/man"
+includes=(--include="$man/common.h2m")
+[ ! -f "$man/$command.h2m" ] || includes+=(--include="$man/$command.h2m")
 mkdir -p "$(dirname "$out")"
 env -u SOCCER_BUILD_DIR -u LAB_PROG PYTHONDONTWRITEBYTECODE=1 \
-  "$help2man" --no-info --section=1 --name="$name" --output="$out.tmp" "$stage/bin/$command"
+  "$help2man" --no-info --section=1 --name="$name" "${includes[@]}" --output="$out.tmp" "$stage/bin/$command"
 sed -i "s|$stage|/usr|g" "$out.tmp"
 gzip -9n < "$out.tmp" > "$out"
 rm -f "$out.tmp"
