@@ -92,8 +92,9 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog ${deb_dir}/changelog.D
 add_custom_command(OUTPUT ${deb_dir}/changelog.Debian.gz
   COMMAND gzip -9nfk ${deb_dir}/changelog.Debian
   DEPENDS ${deb_dir}/changelog.Debian VERBATIM)
-# Part of a whole build where help2man is there (bootstrap.sh all installs it).
-if(HELP2MAN)
+# Part of a whole plain build where help2man is there (bootstrap.sh all
+# installs it); sanitizer and fuzzing builds are never packaged.
+if(HELP2MAN AND NOT SOCCER_SANITIZE AND NOT SOCCER_FUZZ)
   set(deb_files_all ALL)
 endif()
 add_custom_target(deb-files ${deb_files_all} DEPENDS ${man_pages} ${deb_dir}/changelog.Debian.gz)
