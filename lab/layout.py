@@ -1,6 +1,6 @@
 """Where the lab finds its programs and sample files: a checkout (programs in
-build/ or SOCCER_BUILD_DIR) or an installed tree (programs in PREFIX/bin,
-files in PREFIX/share/soccer)."""
+build/ or SOCCER_BUILD_DIR) or an installed tree (programs in
+PREFIX/lib/soccer-lab, files in PREFIX/share/soccer-lab)."""
 import os
 from dataclasses import dataclass
 
@@ -39,7 +39,8 @@ def find_layout(environ=os.environ) -> Layout:
     elif checkout:
         build = os.path.join(root, "build")
     else:
-        build = os.path.join(os.path.dirname(os.path.dirname(root)), "bin")
+        # The programs stay out of PATH, where their plain names could clash.
+        build = os.path.join(os.path.dirname(os.path.dirname(root)), "lib", "soccer-lab")
     return Layout(root, checkout, os.path.abspath(build), bool(given))
 
 

@@ -393,7 +393,7 @@ def run(argv: list, prog: str, say) -> int:
             raise Refused(f"cannot read players file {players}")
         robots = team_of(read_players(players), colour, players)
     if not (os.access(template_path, os.R_OK) and os.access(speeds_path, os.R_OK)):
-        raise Refused("config/config.ini or config/velocidade.ini is missing")
+        raise Refused(f"{template_path} or {speeds_path} is missing")
     team_sets, robot_sets = parse_sets(sets, {r.nickname for r in robots}, colour)
     template = SettingsFile.load(template_path)
     speeds = read_bytes(speeds_path)

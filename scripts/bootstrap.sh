@@ -27,9 +27,10 @@ elif [ "$profile" != play ]; then
   packages+=(parallel python3-scipy rsync openssh-client)
 fi
 if [ "$profile" = all ]; then
-  # The package test needs file and dpkg-shlibdeps (dpkg-dev) for the dependencies.
+  # The package test needs file and dpkg-shlibdeps (dpkg-dev) for the dependencies,
+  # help2man for the man pages and lintian to check the package.
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev python3-pytest file dpkg-dev
-             clang libclang-rt-14-dev)
+             help2man lintian clang libclang-rt-14-dev)
   # The replay page's test loads it in a headless browser and reads its screenshot.
   packages+=(chromium zlib1g-dev)
 fi

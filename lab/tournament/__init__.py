@@ -10,7 +10,12 @@ def main(argv: list) -> int:
     except ImportError as e:
         if e.name not in ("numpy", "scipy"):
             raise
+        from ..layout import find_layout
+        from ..wording import install_hint
+        layout = find_layout()
+        hint = ("run scripts/tournament.sh, or /usr/bin/python3 -m lab" if layout.checkout
+                else install_hint(layout, "tournament", ["python3-scipy"]))
         print(f"lab tournament: the statistics need SciPy, which {sys.executable} lacks "
-              "(Debian's python3-scipy: run scripts/tournament.sh, or /usr/bin/python3 -m lab)", file=sys.stderr)
+              f"(Debian's python3-scipy: {hint})", file=sys.stderr)
         return 1
     return run(argv)

@@ -13,6 +13,7 @@ from typing import Optional
 from ..errors import Refused
 from ..layout import find_layout
 from ..team import prog_name
+from ..wording import for_layout
 from . import folder as tf
 from .opening import resume, source_notes, start, new_plan
 from .options import MAX_JOBS, USAGE, HelpAsked, check_hosts, parse_options, whole
@@ -253,7 +254,8 @@ def main(argv: list) -> int:
         run.say(f"stopped: {stopped}", sys.stderr)
         return 1
     if run.signal:
-        run.say(f"finish it with: scripts/tournament.sh --resume {tour}", sys.stderr)
+        command = for_layout("scripts/tournament.sh", find_layout())
+        run.say(f"finish it with: {command} --resume {tour}", sys.stderr)
         return 128 + run.signal
     if missing and plan.sprt is None:
         run.say(f"{missing} matches did not finish (see their play.log); run again with --resume {tour}",

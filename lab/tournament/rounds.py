@@ -11,6 +11,8 @@ import time
 from dataclasses import dataclass
 
 from ..errors import Refused
+from ..layout import find_layout
+from ..wording import install_hint
 from .folder import KIT, PLAN
 from .match import NOT_PINNED
 from .contenders import PINNED_DIR
@@ -187,4 +189,4 @@ class Rounds:
 
 def have_parallel() -> None:
     if shutil.which("parallel") is None:
-        raise Refused("GNU parallel is missing (./scripts/bootstrap.sh tournament installs it)")
+        raise Refused(f"GNU parallel is missing ({install_hint(find_layout(), 'tournament', ['parallel'])})")

@@ -108,6 +108,12 @@ int runAgent(int argc, char** argv, const BuildConstants& build)
         case CommandLineShape::kHelp:
             print_help(std::cout);
             return kExitHelp;
+        case CommandLineShape::kLongHelp:
+            print_long_help(std::cout, program_name(argc > 0 ? argv[0] : nullptr));
+            return kExitHelp;
+        case CommandLineShape::kVersion:
+            print_version(std::cout, program_name(argc > 0 ? argv[0] : nullptr));
+            return kExitHelp;
         case CommandLineShape::kMalformed:
             report.line() << shape.error << std::endl;
             return kExitMalformedCommandLine;

@@ -6,10 +6,14 @@
 #include "common/ClientException.h"
 #include "common/Convert.h"
 #include "common/Logger.h"
+#include "common/Version.h"
 
 namespace {
 
 constexpr const char* kHelpWord = "-help";
+// The GNU forms, which man page generators and packagers ask for.
+constexpr const char* kLongHelpWord = "--help";
+constexpr const char* kVersionWord = "--version";
 
 // The eight help lines, trailing blank of the second included.
 constexpr const char* kHelpLines[] = {
@@ -38,8 +42,13 @@ CommandLineShape check_command_line(int argc, char** argv)
         return shape;
     }
     if (argc == 2) {
-        if (std::string(argv[1]) == kHelpWord) {
+        const std::string word = argv[1];
+        if (word == kHelpWord) {
             shape.outcome = CommandLineShape::kHelp;
+        } else if (word == kLongHelpWord) {
+            shape.outcome = CommandLineShape::kLongHelp;
+        } else if (word == kVersionWord) {
+            shape.outcome = CommandLineShape::kVersion;
         } else {
             shape.outcome = CommandLineShape::kMalformed;
             shape.error = "Invalid argument list";
@@ -75,6 +84,45 @@ void print_help(std::ostream& out)
         out << line << '\n';
     }
     out.flush();
+}
+
+void print_long_help(std::ostream& out, const std::string& program)
+{
+    out << "Usage: " << program << " [-c FILE] [-h HOST] [-p PORT] [-n NICK] [-v ID] [-r ID] [-t TEAM]\n"
+        << "The control program of one robot of a small-robot soccer league: it connects\n"
+           "to a Soccer Server over UDP, reads each world state, decides as goalkeeper\n"
+           "(nickname GO) or field player and answers with two wheel speeds or a kick.\n"
+           "It reads its settings from config.ini and velocidade.ini in the working\n"
+           "directory; each option below overrides one setting.\n"
+           "\n"
+           "Options:\n"
+           "  -c FILE      settings file instead of config.ini\n"
+           "  -h HOST      server address (SERVER_IP)\n"
+           "  -p PORT      server port (PORT_TEAM)\n"
+           "  -n NICK      nickname (NICK_NAME); GO plays goalkeeper\n"
+           "  -v ID        the id the server admits the robot by (VT_ID)\n"
+           "  -r ID        the robot's radio id (RC_ID)\n"
+           "  -t TEAM      team: 1 blue, 2 yellow (TEAM)\n"
+           "  -help        the short list of options\n"
+           "  --help       this text\n"
+           "  --version    the program's version\n"
+           "\n"
+           "Exit status: 0 after the match or a help text, 1 for a malformed command\n"
+           "line, 255 when the settings cannot be read or the server does not answer.\n";
+    out.flush();
+}
+
+void print_version(std::ostream& out, const std::string& program)
+{
+    out << program << " " << soccer_version() << '\n';
+    out.flush();
+}
+
+std::string program_name(const char* argv0)
+{
+    const std::string path = argv0 != nullptr ? argv0 : "";
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.empty() ? "agent" : name;
 }
 
 Properties read_file_properties(const std::string& filename)

@@ -18,9 +18,10 @@ inline constexpr int kExitStartupFailure = -1;
 
 /// \brief What the first pass found.
 struct CommandLineShape {
-    enum Outcome { kRun, kHelp, kMalformed };
+    enum Outcome { kRun, kHelp, kLongHelp, kVersion, kMalformed };
 
-    /// \brief Go on, print the help, or stop with kExitMalformedCommandLine.
+    /// \brief Go on, print the help ("-help"), the manual's help ("--help") or
+    ///        the version ("--version"), or stop with kExitMalformedCommandLine.
     Outcome outcome = kRun;
     /// \brief The configuration file to read (the last -c wins).
     std::string configFile = kDefaultConfigFile;
@@ -33,6 +34,16 @@ CommandLineShape check_command_line(int argc, char** argv);
 
 /// \brief Writes the eight lines of help shown by "-help".
 void print_help(std::ostream& out);
+
+/// \brief Writes the full help of "--help", in the layout man pages are made
+///        from; `program` is the name the program was started by.
+void print_long_help(std::ostream& out, const std::string& program);
+
+/// \brief Writes "PROGRAM VERSION", the answer to "--version".
+void print_version(std::ostream& out, const std::string& program);
+
+/// \brief The program's name: the last part of argv[0], or "agent".
+std::string program_name(const char* argv0);
 
 /// \brief The named property file.
 /// \throws ClientException "Could not read properties file" when it is

@@ -57,11 +57,11 @@ bool toBlackout(const char* text, Blackout& out)
 
 }  // namespace
 
-void printHelp(std::ostream& out)
+void printHelp(std::ostream& out, const std::string& program)
 {
-    out << "Usage: simserver [options]\n"
-           "       simserver --render RECORD.jsonl [-o match.html]\n"
-           "A simulated Soccer Server: speaks the agents' UDP protocol, simulates the field,\n"
+    out << "Usage: " << program << " [options]\n"
+        << "   or: " << program << " --render RECORD.jsonl [-o match.html]\n"
+        << "A simulated Soccer Server: speaks the agents' UDP protocol, simulates the field,\n"
            "the robots and the ball, and referees a match.\n"
            "\n"
            "Options:\n"
@@ -106,6 +106,7 @@ void printHelp(std::ostream& out)
            "  --agent-template F   settings every generated config.ini starts from\n"
            "  --velocidade F       speed file copied next to each generated config.ini\n"
            "  --help               this text\n"
+           "  --version            the program's version\n"
            "\n"
            "Progress: one line per game second on standard error. Summary: standard output.\n"
            "Exit status: 0 after the match, 1 for a bad command line or scenario, 2 when the\n"
@@ -224,6 +225,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& o, std:
     app.allow_extras();   // reported below in our own words
     bool help = false;
     app.add_flag("-h,--help", help);
+    bool version = false;
+    app.add_flag("--version", version);
     app.add_flag("--fast", o.fast);
     app.add_flag("--5v5", o.fiveASide);
     app.add_flag("--quiet", o.quiet);
@@ -250,6 +253,9 @@ ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& o, std:
     }
     if (help) {
         return ParseOutcome::Help;
+    }
+    if (version) {
+        return ParseOutcome::Version;
     }
     if (!app.remaining().empty()) {
         error = "unknown option " + app.remaining().front() + " (see --help)";

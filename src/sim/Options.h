@@ -54,13 +54,14 @@ struct SimOptions {
 };
 
 /// \brief Outcome of reading the command line.
-enum class ParseOutcome { Run, Help, Error };
+enum class ParseOutcome { Run, Help, Version, Error };
 
 /// \brief Reads argv into `options`; on Error `error` says why.
 ParseOutcome parseOptions(int argc, const char* const* argv, SimOptions& options, std::string& error);
 
 /// \brief The --help text.
-void printHelp(std::ostream& out);
+/// `program` is the name the server was started by (argv[0] without its folder).
+void printHelp(std::ostream& out, const std::string& program = "simserver");
 
 /// \brief The page file `--render` writes: `--output`, or the record's name ending in ".html".
 std::string replayPageFile(const SimOptions& options);

@@ -2,10 +2,23 @@
 
 #include <iostream>
 
+#include "common/Version.h"
 #include "sim/AgentConfigs.h"
 #include "sim/Options.h"
 #include "sim/record/ReplayPage.h"
 #include "sim/SimServer.h"
+
+namespace {
+
+// The name the server was started by: simserver, or the package's soccer-simserver.
+std::string programName(const char* argv0)
+{
+    const std::string path = argv0 != nullptr ? argv0 : "";
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    return name.empty() ? "simserver" : name;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -13,7 +26,10 @@ int main(int argc, char** argv)
     std::string error;
     switch (parseOptions(argc, argv, options, error)) {
     case ParseOutcome::Help:
-        printHelp(std::cout);
+        printHelp(std::cout, programName(argv[0]));
+        return 0;
+    case ParseOutcome::Version:
+        std::cout << programName(argv[0]) << " " << soccer_version() << "\n";
         return 0;
     case ParseOutcome::Error:
         std::cerr << "simserver: " << error << "\n";

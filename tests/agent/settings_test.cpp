@@ -173,6 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ShapeCase{{}, CommandLineShape::kRun, "config.ini", ""},
         ShapeCase{{"-help"}, CommandLineShape::kHelp, "", ""},
+        ShapeCase{{"--help"}, CommandLineShape::kLongHelp, "", ""},
+        ShapeCase{{"--version"}, CommandLineShape::kVersion, "", ""},
         ShapeCase{{"-h"}, CommandLineShape::kMalformed, "", "Invalid argument list"},
         ShapeCase{{"-c"}, CommandLineShape::kMalformed, "", "Invalid argument list"},
         ShapeCase{{"-help", "10.0.0.1"}, CommandLineShape::kRun, "config.ini", ""},

@@ -87,6 +87,7 @@ TEST(CommandLineMessages, GoodLinesSetEveryField)
     EXPECT_LT(defaults.httpPort, 0);
     EXPECT_EQ(defaults.httpHost, "127.0.0.1");
     EXPECT_EQ(parse({"-h"}, defaults, error), ParseOutcome::Help);
+    EXPECT_EQ(parse({"--version"}, defaults, error), ParseOutcome::Version);
 }
 
 }  // namespace
