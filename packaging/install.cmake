@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(SOCCER_SHARE ${CMAKE_INSTALL_DATADIR}/soccer)
-install(TARGETS agent agent-b agent-c simserver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS agent agent-b agent-c statue simserver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/lab DESTINATION ${SOCCER_SHARE}
         FILES_MATCHING PATTERN "*.py" PATTERN "__pycache__" EXCLUDE)
 file(GLOB soccer_sample_files ${PROJECT_SOURCE_DIR}/config/*.ini)
