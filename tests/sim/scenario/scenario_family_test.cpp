@@ -122,6 +122,33 @@ TEST(FieldFamily, AFixedFileIsReadAsBeforeAndDrawsNothing)
     EXPECT_TRUE(loadScenario(mouth.name()).drawn.empty());
 }
 
+TEST(FieldFamily, TheShippedFamiliesAreTheFixedFieldsWithRanges)
+{
+    for (const char* size : {"3v3", "5v5"}) {
+        const std::string dir = std::string(SOCCER_SOURCE_DIR) + "/config/scenario-";
+        const ScenarioFamily family = loadScenarioFamily(dir + size + "-family.ini");
+        const Scenario fixed = loadScenario(dir + size + ".ini");
+        EXPECT_EQ(family.ranges.size(), 10u) << size;
+        Scenario drawn = drawScenario(family, 5);
+        validateScenario(drawn);
+        // Put back the fixed file's values of the drawn keys: nothing else may differ.
+        Scenario copy = fixed;
+        const auto fixedFields = numberFields(copy);
+        const auto drawnFields = numberFields(drawn);
+        for (const NumberRange& r : family.ranges) {
+            *drawnFields.at(r.key) = *fixedFields.at(r.key);
+        }
+        for (const auto& [key, value] : fixedFields) {
+            EXPECT_EQ(*drawnFields.at(key), *value) << size << " " << key;
+        }
+        ASSERT_EQ(drawn.robots.size(), fixed.robots.size());
+        for (std::size_t i = 0; i < fixed.robots.size(); ++i) {
+            EXPECT_EQ(drawn.robots[i].kickoff.x, fixed.robots[i].kickoff.x);
+            EXPECT_EQ(drawn.robots[i].kickoff.y, fixed.robots[i].kickoff.y);
+        }
+    }
+}
+
 TEST(FieldFamily, ACommandLineValueReplacesItsDraw)
 {
     const TempFile file(kFamily);
