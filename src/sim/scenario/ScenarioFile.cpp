@@ -290,7 +290,11 @@ ScenarioFamily loadScenarioFamily(const std::string& fileName)
         }
     }
     if (family.varies()) {
-        validateFamily(family);
+        try {
+            validateFamily(family);
+        } catch (const ScenarioError& e) {
+            throw ScenarioError(fileName + ": " + e.what());
+        }
     } else {
         validateScenario(s);
     }
