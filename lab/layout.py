@@ -6,7 +6,7 @@ from dataclasses import dataclass
 
 from .errors import Refused
 
-AGENT_NAMES = ("agent", "agent-b", "agent-c")
+AGENT_NAMES = ("agent", "agent-b", "agent-c", "statue")
 PACKAGE_DIR = os.path.dirname(os.path.abspath(__file__))
 
 
@@ -56,7 +56,7 @@ def agent_program(program: str, layout: Layout, option: str) -> str:
     hint = ""
     if "," in program:
         hint = "; one program per team"
-    raise Refused(f"{option}: unknown program '{program}' (agent, agent-b, agent-c or the path of an executable{hint})")
+    raise Refused(f"{option}: unknown program '{program}' (agent, agent-b, agent-c, statue or the path of an executable{hint})")
 
 
 def parse_server(text: str) -> tuple:

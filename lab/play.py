@@ -30,7 +30,7 @@ Usage: {prog} [options]
   --exact            a camera without noise (every seed then plays the same match)
   --yellow PROGRAM   the yellow team's agent program (default agent)
   --blue PROGRAM     the blue team's agent program (default agent)
-                     PROGRAM: agent, agent-b, agent-c (built in the build folder)
+                     PROGRAM: agent, agent-b, agent-c, statue (built in the build folder)
                      or the path of an agent executable
   --yellow-set KEY=VALUE, --blue-set KEY=VALUE
                      a setting (a key of config.ini) for every robot of that
@@ -293,6 +293,9 @@ class Match:
                "server": {"exit": self.server_status if self.server_status is not None else
                           (RUNNING if self.server is not None else None)},
                "first_ended": self.first_ended or None, "outcome": outcome}
+        drawn = drawn_field(self.path("summary.json"))
+        if drawn is not None:
+            run["field"] = drawn
         if self.fault:
             run["fault"] = self.fault
             run["fault_team"] = self.fault_team
@@ -376,6 +379,17 @@ def main(argv: list) -> int:
             print(f"{prog}: {match.fault}", file=sys.stderr)
     match.write_record("fault")
     return 1
+
+
+def drawn_field(summary_path: str):
+    """A field family's values as the server drew them for this match (summary.json's
+    "field"), or None when the server wrote no readable summary."""
+    try:
+        with open(summary_path, encoding="utf-8") as f:
+            drawn = json.load(f).get("field")
+    except (OSError, ValueError, AttributeError):
+        return None
+    return drawn if isinstance(drawn, dict) else None
 
 
 def list_robots(simserver: str, scenario: str) -> list:

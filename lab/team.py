@@ -374,7 +374,7 @@ def run(argv: list, prog: str, say) -> int:
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
             raise Refused(f"program '{program}' is not an executable file")
     else:
-        raise Refused(f"unknown program '{program}' (agent, agent-b, agent-c or the path of an agent program)")
+        raise Refused(f"unknown program '{program}' (agent, agent-b, agent-c, statue or the path of an agent program)")
     wait = opts["wait"]
     if not (wait.isascii() and wait.isdigit()):
         raise Refused(f"--wait needs a whole number of seconds, not '{wait}'")

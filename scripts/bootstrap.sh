@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs (only those missing), then
 # configures and builds into build/. Safe to run again.
 #   bootstrap.sh play        what a match needs: the libraries, Python 3 for the
-#                            lab, agent, agent-b, agent-c and simserver (default)
+#                            lab, agent, agent-b, agent-c, statue and simserver (default)
 #   bootstrap.sh tournament  a match's needs plus GNU parallel, SciPy for the
 #                            statistics and rsync/ssh for spreading matches
 #                            over machines
@@ -63,5 +63,5 @@ else
   if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOCCER_TESTS=OFF -DSOCCER_BENCH=OFF >/dev/null
   fi
-  cmake --build build -j "$jobs" --target agent agent-b agent-c simserver
+  cmake --build build -j "$jobs" --target agent agent-b agent-c statue simserver
 fi

@@ -11,7 +11,7 @@ from .rounds import read_hosts, unreachable
 USAGE = """\
 Usage: {prog} --programs A,B[,C...] [options]
   --programs LIST    the contenders, comma separated: PROGRAM[:KEY=VALUE[:KEY=VALUE...]]
-                     with PROGRAM agent, agent-b, agent-c or the path of an agent
+                     with PROGRAM agent, agent-b, agent-c, statue or the path of an agent
                      executable, and settings (keys of config.ini) written into
                      every robot's configuration; every pair meets
   --seeds N          each pairing plays seeds 1..N, each twice with the colours

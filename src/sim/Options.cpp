@@ -1,5 +1,6 @@
 #include "sim/Options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -8,7 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "sim/match/ScenarioFile.h"
+#include "sim/scenario/ScenarioFile.h"
 
 namespace {
 
@@ -294,21 +295,31 @@ std::string replayPageFile(const SimOptions& o)
 
 Scenario scenarioFor(const SimOptions& o)
 {
-    Scenario s = o.scenarioFile.empty() ? defaultScenario(o.fiveASide ? 5 : 3) : loadScenario(o.scenarioFile);
-    if (o.length > 0) {
-        s.rules.matchLength = o.length;
+    ScenarioFamily family;
+    family.base = defaultScenario(o.fiveASide ? 5 : 3);
+    if (!o.scenarioFile.empty()) {
+        family = loadScenarioFamily(o.scenarioFile);
     }
-    if (o.seedSet) {
-        s.camera.seed = o.seed;
+    // A family is drawn with the match's seed: the same field for both matches of a pair.
+    Scenario s = drawScenario(family, o.seedSet ? o.seed : family.base.camera.seed);
+    // A value the command line sets is no longer drawn.
+    const auto set = [&s](double& value, double given, const char* key) {
+        value = given;
+        s.drawn.erase(std::remove_if(s.drawn.begin(), s.drawn.end(),
+                                     [key](const DrawnValue& d) { return d.key == key; }),
+                      s.drawn.end());
+    };
+    if (o.length > 0) {
+        set(s.rules.matchLength, o.length, "MATCH_LENGTH");
     }
     if (o.noiseDist >= 0) {
-        s.camera.distNoise = o.noiseDist;
+        set(s.camera.distNoise, o.noiseDist, "NOISE_DIST");
     }
     if (o.noiseAngle >= 0) {
-        s.camera.angleNoise = o.noiseAngle;
+        set(s.camera.angleNoise, o.noiseAngle, "NOISE_ANGLE");
     }
     if (o.dropout >= 0) {
-        s.camera.dropout = o.dropout;
+        set(s.camera.dropout, o.dropout, "DROPOUT");
     }
     s.camera.blackouts.insert(s.camera.blackouts.end(), o.blackouts.begin(), o.blackouts.end());
     validateScenario(s);

@@ -131,6 +131,20 @@ void Recorder::writeHeader(const Scenario& scenario)
     appendf(l, "%.6g", scenario.physics.timeStep);
     l += ",\"seed\":";
     l += std::to_string(scenario.camera.seed);
+    // A field family's values as drawn for this match, by key.
+    l += ",\"drawn\":{";
+    for (std::size_t i = 0; i < scenario.drawn.size(); ++i) {
+        const DrawnValue& d = scenario.drawn[i];
+        l += i > 0 ? "," : "";
+        appendString(l, d.key);
+        l += ':';
+        if (d.isNumber) {
+            appendf(l, "%.6g", d.number);
+        } else {
+            appendString(l, d.word);
+        }
+    }
+    l += '}';
     l += ",\"programs\":{\"yellow\":";
     appendString(l, mYellowProgram);
     l += ",\"blue\":";

@@ -59,7 +59,13 @@ nlohmann::ordered_json summaryJson(const MatchReport& r)
                           {"putBack", s.putBack}});
         putBack += s.putBack;
     }
+    // A field family's values as drawn for this match; empty for a fixed scenario.
+    nlohmann::ordered_json field = nlohmann::ordered_json::object();
+    for (const DrawnValue& d : r.scenario.drawn) {
+        field[d.key] = d.isNumber ? nlohmann::ordered_json(d.number) : nlohmann::ordered_json(d.word);
+    }
     return {{"seed", r.scenario.camera.seed},
+            {"field", field},
             {"robotsPerTeam", r.scenario.robots.size() / 2},
             {"interrupted", r.interrupted},
             {"time", r.referee.time()},

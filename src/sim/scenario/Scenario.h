@@ -2,7 +2,7 @@
 // Everything a simulated match is made of: the field, the physical
 // constants, the camera model, the match rules and the robots, as plain
 // values with the built-in 3 against 3 defaults. Reading and checking a
-// scenario file is done above the engine (sim/match/ScenarioFile.h).
+// scenario file is done beside them (sim/scenario/ScenarioFile.h).
 
 #include <cstdint>
 #include <stdexcept>
@@ -32,6 +32,9 @@ struct FieldSpec {
     /// \brief Distance from a corner to the nearer goal post along the goal line.
     double poleOffset() const { return (width - goalWidth) / 2.0; }
 };
+
+/// \brief Aimed kicks leave in any direction the robot asks; mouth-limited ones only through its mouth's opening.
+enum class KickModel { Aimed, Mouth };
 
 /// \brief Motor, body, ball and kick constants.
 struct PhysicsSpec {
@@ -76,6 +79,8 @@ struct PhysicsSpec {
     /// \brief Ball speed (mm/s) per unit of kick force.
     double kickSpeedPerForce = 2706.0;
     double kickMaxSpeed = 3000.0;
+    /// \brief How a kick's direction is chosen.
+    KickModel kickModel = KickModel::Aimed;
 };
 
 /// \brief A scripted camera blackout of one robot, in game seconds [start, end).
@@ -131,6 +136,15 @@ struct RobotSpec {
     double dropout = -1.0;
 };
 
+/// \brief One value of a field family as drawn for a match: a number, or a word (KICK_MODEL).
+struct DrawnValue {
+    /// \brief The scenario file's key.
+    std::string key;
+    bool isNumber = true;
+    double number = 0.0;
+    std::string word;
+};
+
 /// \brief A whole match set-up.
 struct Scenario {
     FieldSpec field;
@@ -141,6 +155,8 @@ struct Scenario {
     std::vector<RobotSpec> robots;
     /// \brief The protocol version the server announces.
     std::string protocolVersion = "1.0";
+    /// \brief The values drawn for this match from a field family, by key; empty for a fixed scenario.
+    std::vector<DrawnValue> drawn;
 
     /// \brief The robot with `vtId`, or null.
     const RobotSpec* robot(int vtId) const;

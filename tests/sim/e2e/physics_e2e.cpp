@@ -10,7 +10,7 @@
 
 #include "e2e/MatchRunner.h"
 #include "e2e/RecordCheck.h"
-#include "sim/match/ScenarioFile.h"
+#include "sim/scenario/ScenarioFile.h"
 
 namespace {
 

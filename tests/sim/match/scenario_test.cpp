@@ -10,7 +10,7 @@
 #include "sim/AgentConfigs.h"
 #include "sim/Options.h"
 #include "sim/match/Referee.h"
-#include "sim/match/ScenarioFile.h"
+#include "sim/scenario/ScenarioFile.h"
 #include "sim/scenario/Scenario.h"
 
 namespace {

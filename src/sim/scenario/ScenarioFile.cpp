@@ -1,4 +1,4 @@
-#include "sim/match/ScenarioFile.h"
+#include "sim/scenario/ScenarioFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -147,9 +147,51 @@ Blackout parseBlackout(const std::string& value, const std::string& where)
     return b;
 }
 
+// "LOW..HIGH": the whole text is a range when it holds the two dots.
+bool isRange(const std::string& text)
+{
+    return text.find("..") != std::string::npos;
+}
+
+NumberRange parseRange(const std::string& key, const std::string& text, const std::string& where)
+{
+    const std::size_t dots = text.find("..");
+    NumberRange r;
+    r.key = key;
+    if (!parseDouble(text.substr(0, dots), r.low) || !parseDouble(text.substr(dots + 2), r.high)) {
+        throw ScenarioError(where + ": not a range of two numbers LOW..HIGH: '" + trim(text) + "'");
+    }
+    if (r.low > r.high) {
+        throw ScenarioError(where + ": the range " + trim(text) + " has LOW above HIGH");
+    }
+    return r;
+}
+
+// "aimed", "mouth", or a list to draw from such as "aimed,mouth".
+std::vector<KickModel> parseKickModels(const std::string& text, const std::string& where)
+{
+    std::vector<KickModel> models;
+    std::istringstream in(text);
+    std::string word;
+    while (std::getline(in, word, ',')) {
+        KickModel model = KickModel::Aimed;
+        if (!parseKickModel(trim(word), model)) {
+            throw ScenarioError(where + ": unknown kick model '" + trim(word) + "' (aimed or mouth, or a list)");
+        }
+        if (std::find(models.begin(), models.end(), model) != models.end()) {
+            throw ScenarioError(where + ": names " + trim(word) + " twice");
+        }
+        models.push_back(model);
+    }
+    if (models.empty() || trim(text).back() == ',') {
+        throw ScenarioError(where + ": names no kick model (aimed or mouth, or a list)");
+    }
+    return models;
+}
+
 }  // namespace
 
-Scenario loadScenario(const std::string& fileName)
+ScenarioFamily loadScenarioFamily(const std::string& fileName)
 {
     Properties props;
     try {
@@ -160,83 +202,76 @@ Scenario loadScenario(const std::string& fileName)
         throw ScenarioError(fileName + ": a line is not KEY=value");
     }
 
-    Scenario s = defaultScenario(3);
-    std::map<std::string, double*> numbers = {
-        {"FIELD_LENGTH", &s.field.length},
-        {"FIELD_WIDTH", &s.field.width},
-        {"GOAL_WIDTH", &s.field.goalWidth},
-        {"GOAL_DEPTH", &s.field.goalDepth},
-        {"CORNER_BLOCK", &s.field.cornerBlock},
-        {"TIME_STEP", &s.physics.timeStep},
-        {"WHEEL_DEAD_BAND", &s.physics.deadBand},
-        {"WHEEL_GAIN", &s.physics.wheelGain},
-        {"WHEEL_MAX_LEVEL", &s.physics.maxLevel},
-        {"WHEEL_BASE", &s.physics.wheelBase},
-        {"ROBOT_SIZE", &s.physics.robotSize},
-        {"BALL_RADIUS", &s.physics.ballRadius},
-        {"MOUTH_DEPTH", &s.physics.mouthDepth},
-        {"MOUTH_HALF_WIDTH", &s.physics.mouthHalfWidth},
-        {"ROBOT_MASS", &s.physics.robotMass},
-        {"BALL_MASS", &s.physics.ballMass},
-        {"MOTOR_ACCEL", &s.physics.motorAccel},
-        {"GRIP_ACCEL", &s.physics.gripAccel},
-        {"BALL_KEEP", &s.physics.ballKeep},
-        {"WALL_RESTITUTION", &s.physics.wallRestitution},
-        {"BALL_ROBOT_RESTITUTION", &s.physics.ballRobotRestitution},
-        {"BALL_ROBOT_FRICTION", &s.physics.ballRobotFriction},
-        {"ROBOT_RESTITUTION", &s.physics.robotRestitution},
-        {"ROBOT_FRICTION", &s.physics.robotFriction},
-        {"STALL_TIME", &s.rules.stallTime},
-        {"STALL_DISTANCE", &s.rules.stallDistance},
-        {"FREE_BALL_X", &s.rules.freeBallX},
-        {"FREE_BALL_Y", &s.rules.freeBallY},
-        {"KICK_REACH", &s.physics.kickReach},
-        {"KICK_HALF_ANGLE", &s.physics.kickHalfAngleDeg},
-        {"KICK_SPEED_PER_FORCE", &s.physics.kickSpeedPerForce},
-        {"KICK_MAX_SPEED", &s.physics.kickMaxSpeed},
-        {"MATCH_LENGTH", &s.rules.matchLength},
-        {"KICKOFF_PAUSE", &s.rules.kickoffPause},
-        {"WARN_ENDING", &s.rules.warnEnding},
-        {"TIME_OVER_LENGTH", &s.rules.timeOverLength},
-        {"NOISE_DIST", &s.camera.distNoise},
-        {"NOISE_ANGLE", &s.camera.angleNoise},
-        {"DROPOUT", &s.camera.dropout},
-    };
+    ScenarioFamily family;
+    family.base = defaultScenario(3);
+    Scenario& s = family.base;
+    const std::map<std::string, double*> numbers = numberFields(s);
 
     std::vector<RobotSpec> robots;
     for (const auto& [key, value] : props) {
         const std::string where = fileName + ": " + key;
+        const auto noRange = [&](const std::string& text) {
+            if (isRange(text)) {
+                throw ScenarioError(where + ": takes no range LOW..HIGH, one value for every match");
+            }
+        };
         if (auto it = numbers.find(key); it != numbers.end()) {
-            if (!parseDouble(value, *it->second)) {
+            if (isRange(value)) {
+                family.ranges.push_back(parseRange(key, value, where));
+                *it->second = family.ranges.back().low;
+            } else if (!parseDouble(value, *it->second)) {
                 throw ScenarioError(where + ": not a number: '" + value + "'");
             }
         } else if (key == "ROBOT_RADIUS") {
             // Older files give half the side of the (square) robot.
-            if (!parseDouble(value, s.physics.robotSize)) {
+            if (isRange(value)) {
+                NumberRange r = parseRange("ROBOT_SIZE", value, where);
+                r.low *= 2.0;
+                r.high *= 2.0;
+                family.ranges.push_back(r);
+                s.physics.robotSize = r.low;
+            } else if (!parseDouble(value, s.physics.robotSize)) {
                 throw ScenarioError(where + ": not a number: '" + value + "'");
+            } else {
+                s.physics.robotSize *= 2.0;
             }
-            s.physics.robotSize *= 2.0;
+        } else if (key == kKickModelKey) {
+            family.kickModels = parseKickModels(value, where);
+            s.physics.kickModel = family.kickModels.front();
+            if (family.kickModels.size() == 1) {
+                family.kickModels.clear();
+            }
         } else if (key == "SUB_STEPS") {
+            // The engine's step count is a choice of the simulation, not a property of a field.
+            noRange(value);
             long long n = 0;
             if (!parseInt(value, 1, kMaxSubSteps, n)) {
                 throw ScenarioError(where + ": must be a whole number from 1 to " + std::to_string(kMaxSubSteps));
             }
             s.physics.subSteps = static_cast<int>(n);
         } else if (key == "SEED") {
+            noRange(value);
             long long seed = 0;
             if (!parseInt(value, 0, LLONG_MAX, seed)) {
                 throw ScenarioError(where + ": not a whole number >= 0");
             }
             s.camera.seed = static_cast<std::uint64_t>(seed);
         } else if (key == "PROTOCOL_VERSION") {
+            noRange(value);
             s.protocolVersion = trim(value);
         } else if (startsWith(key, kRobotPrefix)) {
             long long id = 0;
             if (!parseInt(key.substr(std::string(kRobotPrefix).size()), 0, 1000000, id)) {
                 throw ScenarioError(where + ": the key must be ROBOT_<vt_id>");
             }
+            // Poses stay fixed across a family; a nickname may hold dots, so only the numbers are looked at.
+            const std::vector<std::string> w = words(value);
+            for (std::size_t i = 2; i < w.size(); ++i) {
+                noRange(w[i]);
+            }
             robots.push_back(parseRobot(static_cast<int>(id), value, where));
         } else if (startsWith(key, kBlackoutPrefix)) {
+            noRange(value);
             s.camera.blackouts.push_back(parseBlackout(value, where));
         } else {
             throw ScenarioError(where + ": unknown key");
@@ -247,8 +282,29 @@ Scenario loadScenario(const std::string& fileName)
                   [](const RobotSpec& a, const RobotSpec& b) { return a.vtId < b.vtId; });
         s.robots = robots;
     }
-    validateScenario(s);
-    return s;
+    std::sort(family.ranges.begin(), family.ranges.end(),
+              [](const NumberRange& a, const NumberRange& b) { return a.key < b.key; });
+    for (std::size_t i = 1; i < family.ranges.size(); ++i) {
+        if (family.ranges[i].key == family.ranges[i - 1].key) {
+            throw ScenarioError(fileName + ": " + family.ranges[i].key + ": given as a range twice");
+        }
+    }
+    if (family.varies()) {
+        try {
+            validateFamily(family);
+        } catch (const ScenarioError& e) {
+            throw ScenarioError(fileName + ": " + e.what());
+        }
+    } else {
+        validateScenario(s);
+    }
+    return family;
+}
+
+Scenario loadScenario(const std::string& fileName)
+{
+    const ScenarioFamily family = loadScenarioFamily(fileName);
+    return drawScenario(family, family.base.camera.seed);
 }
 
 void validateScenario(const Scenario& s)
