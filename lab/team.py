@@ -243,6 +243,8 @@ def report(team: TeamRun, plan: Plan, sup: Supervisor, console: Console, directo
         if e.exit == REFUSED and e.why.startswith("the server answered"):
             console.say(f"robot {e.nickname} (vt_id {e.vt_id}) was refused by the server: its vt_id, colour "
                         "or nickname is not one of the server's robots (see the server's log)", err=True)
+        elif e.exit == REFUSED and e.why.startswith("the server did not take it back"):
+            console.say(f"robot {e.nickname} (vt_id {e.vt_id}) is out: {e.why}", err=True)
     crashes = team.crashes()
     if crashes and not sup.interrupted:
         console.say(f"{len(crashes)} agent crash(es) after connecting, each named above; "

@@ -32,13 +32,17 @@ def _size(path: str) -> int:
         return 0
 
 
+def signal_name(sig: Optional[int]) -> Optional[str]:
+    if not sig:
+        return None
+    try:
+        return signal.Signals(sig).name
+    except ValueError:
+        return f"signal {sig}"
+
+
 def how_it_ended(status: int, sig: Optional[int]) -> str:
-    if sig:
-        try:
-            return f"killed by {signal.Signals(sig).name}"
-        except ValueError:
-            return f"killed by signal {sig}"
-    return f"exited with status {status}"
+    return f"killed by {signal_name(sig)}" if sig else f"exited with status {status}"
 
 
 @dataclass
@@ -58,14 +62,8 @@ class Crash:
                 f"{self.connected_s:.1f} s after connecting: {how_it_ended(self.status, self.signal)}")
 
     def to_json(self) -> dict:
-        sig = None
-        if self.signal:
-            try:
-                sig = signal.Signals(self.signal).name
-            except ValueError:
-                sig = str(self.signal)
         return {"vt_id": self.vt_id, "colour": self.colour, "nickname": self.nickname,
-                "status": self.status, "signal": sig, "game_time": self.game_time,
+                "status": self.status, "signal": signal_name(self.signal), "game_time": self.game_time,
                 "connected_s": round(self.connected_s, 1)}
 
 
@@ -213,15 +211,28 @@ class TeamRun:
                 if status is not None:
                     self._ended(run, status, now)
             busy = busy or run.state in ("running", "restart")
+        if busy:
+            busy = not self._match_over()
         if self.echo is not None:
             self.copy_output()
         return busy
+
+    def _match_over(self) -> bool:
+        """Every other agent ended well (it saw the match end): a crashed one
+        waiting to be started again has nothing left to play."""
+        waiting = [run for run in self.runs if run.state == "restart" and run.restarts]
+        others = [run for run in self.runs if run not in waiting]
+        if not waiting or not others or any(run.state != "done" or run.status != 0 for run in others):
+            return False
+        for run in waiting:
+            run.state = "done"
+        return True
 
     def _ended(self, run: RobotRun, status: int, now: float) -> None:
         run.watch_connect(now)
         this_start = now - run.connected_at if run.connected_at is not None else 0.0
         run.disconnect(now)
-        run.ends.append({"status": status, "signal": run.proc.signal, "connected": run.connected})
+        run.ends.append({"status": status, "signal": signal_name(run.proc.signal), "connected": run.connected})
         run.state, run.status = "done", status
         if run.connected:
             if status != 0:
@@ -230,11 +241,16 @@ class TeamRun:
         if status != STARTUP_FAILURE:
             return
         out = read_part(run.out, run.out_offset).decode("utf-8", "replace")
-        if REFUSED_TEXT in out:
+        refused = REFUSED_TEXT in out
+        if refused and run.restarts and now >= run.deadline:
+            run.state, run.why = REFUSED, ("the server did not take it back after its restart "
+                                           "(it still holds the robot for the agent that died)")
+        elif refused and not run.restarts:
             run.state, run.why = REFUSED, "the server answered its connect request with false"
-        elif NOT_CONNECTED_TEXT in read_part(run.log, run.log_offset).decode("utf-8", "replace"):
+        elif refused or NOT_CONNECTED_TEXT in read_part(run.log, run.log_offset).decode("utf-8", "replace"):
+            # A server may hold a dead agent's robot for a while before it lets another take it.
             if now < run.deadline:
-                if not self.waiting_said:
+                if not self.waiting_said and not run.restarts:
                     self.waiting_said = True
                     self.say(f"waiting for the server at {self.host}:{self.port} "
                              f"({max(1, round(run.deadline - now))} s left)")
