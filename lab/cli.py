@@ -18,27 +18,32 @@ class HelpAsked(Exception):
     pass
 
 
+def _first_time(namespace, dest: str) -> bool:
+    seen = getattr(namespace, "_given", set())
+    namespace._given = seen | {dest}
+    return dest not in seen
+
+
 class _Once(argparse.Action):
     """An option that takes one value and may be given once."""
 
     def __call__(self, parser, namespace, values, option_string=None):
-        seen = getattr(namespace, "_given", set())
-        if self.dest in seen:
+        if not _first_time(namespace, self.dest):
             raise Refused(f"{option_string} is given twice ({option_string} {getattr(namespace, self.dest)} "
                           f"and {option_string} {values}); give it once")
-        seen.add(self.dest)
-        namespace._given = seen
         setattr(namespace, self.dest, values)
 
 
 class _Flag(argparse.Action):
-    """A switch; given twice it means nothing more, and is taken as once."""
+    """A switch, given once."""
 
     def __init__(self, option_strings, dest, **kwargs):
         kwargs.setdefault("default", False)
         super().__init__(option_strings, dest, nargs=0, **kwargs)
 
     def __call__(self, parser, namespace, values, option_string=None):
+        if not _first_time(namespace, self.dest):
+            raise Refused(f"{option_string} is given twice; give it once")
         setattr(namespace, self.dest, self.const if self.const is not None else True)
 
 
@@ -77,7 +82,8 @@ class Parser(argparse.ArgumentParser):
     def parse(self, argv: list) -> argparse.Namespace:
         ns, extra = self.parse_known_args(argv)
         if extra:
-            raise stray_argument(argv, argv.index(extra[0]))
+            # The last time the word occurs: an earlier one may be an option's value.
+            raise stray_argument(argv, len(argv) - 1 - argv[::-1].index(extra[0]))
         return ns
 
 

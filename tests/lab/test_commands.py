@@ -43,6 +43,8 @@ def refused(capsys, main, argv, tmp_path) -> str:
     (SERVER + ["--program", "no-such-agent"], "unknown program 'no-such-agent'"),
     (SERVER + ["--bogus"], "unknown option --bogus (see --help)"),
     (SERVER + ["--wait", "3", "4"], "unexpected argument '4' after --wait 3 (--wait takes one value)"),
+    (["--server", "127.0.0.1", "--team", "blue", "blue"],
+     "unexpected argument 'blue' after --team blue (--team takes one value)"),
     (["--server", "no-such-host.invalid", "--team", "blue"], "server host 'no-such-host.invalid' does not resolve"),
 ])
 def test_team_refuses(capsys, tmp_path, argv, message):
@@ -64,6 +66,7 @@ def test_team_refuses_a_players_file_with_a_mistyped_key(capsys, tmp_path):
     (["--yellow", "agent", "--yellow", "agent-b"], "--yellow is given twice"),
     (["--blue-settings", "/no/such/file"], "cannot read settings file /no/such/file"),
     (["--length=0"], "--length needs seconds greater than 0"),
+    (["--fast", "--fast"], "--fast is given twice; give it once"),
 ])
 def test_play_refuses(capsys, tmp_path, argv, message):
     assert message in refused(capsys, play.main, argv, tmp_path)
@@ -71,5 +74,5 @@ def test_play_refuses(capsys, tmp_path, argv, message):
 
 def test_play_takes_settings_files_and_equals_signs():
     o = play.parse_options(["--length=30", "--yellow-settings=a.ini", "--yellow-set", "A=1", "--yellow-set",
-                            "B=2", "--fast", "--fast"])
+                            "B=2", "--fast"])
     assert (o.length, o.settings_files["yellow"], o.sets["yellow"], o.fast) == ("30", "a.ini", ["A=1", "B=2"], True)
