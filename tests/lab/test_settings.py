@@ -86,3 +86,29 @@ def test_a_settings_file_reads_comments_crlf_and_both_files_keys(tmp_path):
 def test_a_device_as_settings_file_is_refused_not_read_whole():
     with pytest.raises(Refused, match="larger than"):
         read_settings_file("/dev/zero")
+
+
+def test_each_setting_lands_in_its_own_file_and_the_later_source_wins(tmp_path):
+    from lab.props import SettingsFile
+    from lab.robots import Robot
+    from lab.settings import TeamSettings, add_file, add_sets
+    from lab.teamrun import TeamRun
+    robots = [Robot("yellow", "GO", 1, 1, (("VEL_MAX", "90"), ("KICKABLE", "50"))), Robot("yellow", "Y1", 2, 2)]
+    tuned = tmp_path / "tuned.ini"
+    tuned.write_text("KICKABLE=70\nGO:LENGTH_NEAR=40\n")
+    settings = TeamSettings()
+    add_file(settings, str(tuned), {"GO", "Y1"}, "yellow")
+    add_sets(settings, ["VEL_MAX=100", "Y1:KICKABLE=95"], {"GO", "Y1"}, "yellow", "--set")
+    team = TeamRun(None, "yellow", robots, "agent", "10.0.0.1", 20000, str(tmp_path), 1, print)
+    team.write_folders(SettingsFile.load(f"{ROOT}/config/config.ini"),
+                       SettingsFile.load(f"{ROOT}/config/velocidade.ini"), settings)
+
+    def read(robot, name):
+        return read_properties(str(tmp_path / robot / name))
+    assert read("1-yellow-GO", "velocidade.ini")["VEL_MAX"] == "100"
+    assert read("1-yellow-GO", "velocidade.ini")["LENGTH_NEAR"] == "40"
+    assert read("2-yellow-Y1", "velocidade.ini")["LENGTH_NEAR"] == "70"
+    assert read("1-yellow-GO", "config.ini")["KICKABLE"] == "70"
+    assert read("2-yellow-Y1", "config.ini")["KICKABLE"] == "95"
+    assert "VEL_MAX" not in read("1-yellow-GO", "config.ini")
+    assert read("2-yellow-Y1", "config.ini")["SERVER_IP"] == "10.0.0.1"
