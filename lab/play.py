@@ -528,7 +528,7 @@ def tell(match: Match, sup: Supervisor, page) -> int:
         return 1
     crashes = match.crashes()
     if crashes:
-        match.say(f"{len(crashes)} agent(s) died after connecting: " + "; ".join(c.text() for c in crashes),
-                  sys.stderr)
+        match.say(f"{len(crashes)} agent(s) died after connecting, each named above; "
+                  f"{match.path('run.json')} lists them", sys.stderr)
         return 1
     return GONE_STATUS if console.gone else 0
