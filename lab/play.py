@@ -175,7 +175,7 @@ class Match:
         self.fault_team = None   # the colour whose team could not start
         self.first_ended = ""
         self.log_seen = 0
-        self.scenario = layout.config_file("scenario-5v5.ini" if o.five else "scenario-3v3.ini")
+        self.scenario = scenario_file(o, layout)
 
     def path(self, name: str) -> str:
         return os.path.join(self.dir, name)
@@ -388,6 +388,22 @@ def main(argv: list) -> int:
     except Stopped as e:
         console.say("interrupted while building; nothing was started", err=True)
         return e.args[0]
+    return run_match(console, o, layout, ready)
+
+
+def run_match(console: Console, o: PlayOptions, layout, ready: "Prepared") -> int:
+    """The run folder, the scenario's robots and the match itself."""
+    scenario_path = scenario_file(o, layout)
+    scenario, why = None, ""
+    try:
+        scenario = scenario_robots(scenario_path, lambda: list_robots(ready.simserver, scenario_path))
+        check_robot_settings(ready, scenario[0])
+    except Refused as e:
+        if scenario is not None:
+            # A setting for a robot the scenario does not have: bad input, nothing written.
+            console.say(str(e), err=True)
+            return 1
+        why = str(e)
     try:
         if o.dir:
             os.makedirs(o.dir, exist_ok=True)
@@ -398,13 +414,11 @@ def main(argv: list) -> int:
         console.say(f"cannot create the run folder: {e}", err=True)
         return 1
     match = Match(console, o, layout, run_dir)
-    try:
-        scenario = scenario_robots(match.scenario, lambda: list_robots(ready.simserver, match.scenario))
-        check_robot_settings(ready, scenario[0])
-    except Refused as e:
-        match.fault = str(e)
+    if why:
+        # A scenario the server cannot play is the run's fault, kept in its record.
+        match.fault = why
         match.write_record("fault")
-        console.say(str(e), err=True)
+        console.say(why, err=True)
         return 1
     with Supervisor() as sup:
         console.on_gone = sup.hang_up
@@ -416,6 +430,10 @@ def main(argv: list) -> int:
             console.say(match.fault, err=True)
     match.write_record("fault")
     return 1
+
+
+def scenario_file(o: PlayOptions, layout) -> str:
+    return layout.config_file("scenario-5v5.ini" if o.five else "scenario-3v3.ini")
 
 
 def check_robot_settings(ready: Prepared, robots: list) -> None:

@@ -67,6 +67,7 @@ def test_team_refuses_a_players_file_with_a_mistyped_key(capsys, tmp_path):
     (["--blue-settings", "/no/such/file"], "cannot read settings file /no/such/file"),
     (["--length=0"], "--length needs seconds greater than 0"),
     (["--fast", "--fast"], "--fast is given twice; give it once"),
+    (["--blue-set", "Z9:KICKABLE=90"], "--blue-set Z9:KICKABLE=90 names Z9, which is no blue robot"),
 ])
 def test_play_refuses(capsys, tmp_path, argv, message):
     assert message in refused(capsys, play.main, argv, tmp_path)
