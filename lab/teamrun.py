@@ -225,7 +225,7 @@ class TeamRun:
         if not waiting or not others or any(run.state != "done" or run.status != 0 for run in others):
             return False
         for run in waiting:
-            run.state = "done"
+            run.state, run.status = "done", run.crashes[-1].status if run.crashes else run.status
         return True
 
     def _ended(self, run: RobotRun, status: int, now: float) -> None:
@@ -255,6 +255,11 @@ class TeamRun:
                     self.say(f"waiting for the server at {self.host}:{self.port} "
                              f"({max(1, round(run.deadline - now))} s left)")
                 run.state, run.restart_at = "restart", now + RESTART_DELAY
+            elif run.crashes:
+                # It played, died, and could not connect again: it ends as it died.
+                run.state, run.status = "done", run.crashes[-1].status
+                self.say(f"robot {run.robot.vt_id} {self.colour} {run.robot.nickname} could not connect "
+                         f"again after its restart", True)
             else:
                 run.state = NEVER_CONNECTED
 
