@@ -107,7 +107,13 @@ class Keeper:
 
     def start(self) -> None:
         r, w = os.pipe()
-        pid = os.fork()
+        try:
+            pid = os.fork()
+        except OSError:
+            # No keeper (the machine is out of processes): PDEATHSIG still covers direct children.
+            os.close(r)
+            os.close(w)
+            return
         if pid == 0:
             _keep(r, w)
         os.close(r)
