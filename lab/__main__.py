@@ -30,9 +30,13 @@ def main(argv: list[str]) -> int:
         return 0
     # Imported on demand so play and team never load the tournament's statistics.
     module = importlib.import_module(SUBCOMMANDS[name])
-    if any(a in ("-h", "--help") for a in argv[1:]):
-        return help_for_layout(module, argv[1:])
-    return module.main(argv[1:])
+    try:
+        if any(a in ("-h", "--help") for a in argv[1:]):
+            return help_for_layout(module, argv[1:])
+        return module.main(argv[1:])
+    except KeyboardInterrupt:
+        # Ctrl-C before the subcommand took over its signals: nothing was started yet.
+        return 130
 
 
 def help_for_layout(module, args: list) -> int:

@@ -9,21 +9,23 @@ from .errors import Refused
 MAX_PROPERTY_BYTES = 1 << 20
 
 
-def read_bytes(path: str) -> bytes:
-    """A property file as it is, at most MAX_PROPERTY_BYTES."""
+def read_bytes(path: str, limit: int = MAX_PROPERTY_BYTES, what: str = "") -> bytes:
+    """A file the user named, as it is, refused beyond `limit` bytes: the lab's
+    one bounded reader. `what` names the file in messages ("players file")."""
+    name = f"{what} {path}" if what else path
     try:
         with open(path, "rb") as f:
-            raw = f.read(MAX_PROPERTY_BYTES + 1)
+            raw = f.read(limit + 1)
     except OSError as e:
-        raise Refused(f"cannot read {path}: {e.strerror}") from None
-    if len(raw) > MAX_PROPERTY_BYTES:
-        raise Refused(f"{path} is larger than {MAX_PROPERTY_BYTES} bytes")
+        raise Refused(f"cannot read {name}: {e.strerror}") from None
+    if len(raw) > limit:
+        raise Refused(f"{name} is larger than {limit} bytes")
     return raw
 
 
-def read_text(path: str) -> str:
-    """A property file's text, a byte-order mark dropped."""
-    return read_bytes(path).decode("utf-8-sig", errors="replace")
+def read_text(path: str, limit: int = MAX_PROPERTY_BYTES, what: str = "") -> str:
+    """A file's text, a byte-order mark dropped."""
+    return read_bytes(path, limit, what).decode("utf-8-sig", errors="replace")
 
 
 def read_properties(path: str) -> dict:
@@ -84,3 +86,14 @@ def write_whole(path: str, text: str) -> None:
     with open(tmp, "w", encoding="utf-8") as f:
         f.write(text)
     os.replace(tmp, path)
+
+
+def read_part(path: str, offset: int = 0, limit: int = MAX_PROPERTY_BYTES) -> bytes:
+    """Up to `limit` bytes of a file the lab's own programs write (a log, an
+    agent's output) from `offset`; nothing when it cannot be read (yet)."""
+    try:
+        with open(path, "rb") as f:
+            f.seek(offset)
+            return f.read(limit)
+    except OSError:
+        return b""
