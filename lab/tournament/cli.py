@@ -78,6 +78,7 @@ class Run:
         self.tries = {}
         self.tty = sys.stderr.isatty()
         self.expected_left = None    # matches a sequential test still expects to need
+        self.llr = 0.0
 
     def say(self, text: str, stream=sys.stdout) -> None:
         if self.tty:
@@ -152,7 +153,7 @@ class Run:
             head = "%d of %d matches done" % (min(n, total), total)
         else:
             left = self.expected_left
-            head = "%d matches done (at most %d)" % (n, 2 * self.plan.seeds)
+            head = "%d matches done (at most %d), LLR %.2f" % (n, 2 * self.plan.seeds, self.llr)
         rest = "?"
         if left is not None and n > self.done_at_start:
             rest = duration(elapsed * left / (n - self.done_at_start))
@@ -207,6 +208,7 @@ class Run:
             if view.trace and stats.sprt_decision(view.llr, stats.sprt_bounds(spec.alpha, spec.beta)):
                 return
             self.expected_left = 2 * min(self.plan.seeds - len(view.pairs), expected_more(view, spec))
+            self.llr = view.llr
             # Seeds are taken in order: a round plays the next --jobs seeds and any left unfinished.
             opened = max([m.seed - self.plan.seed_offset for m in results], default=0)
             seeds = min(self.plan.seeds, max(opened, len(view.pairs)) + self.jobs)

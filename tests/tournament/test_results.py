@@ -16,6 +16,7 @@ from lab.tournament.options import error_rate, parse_options, parse_sprt
 from lab.tournament.results import (TEAMS, MatchResult, fingerprint, judge, pair_fault, pairs_of, read_match,
                                     unfinished_reason)
 from lab.tournament.sprtspec import SprtSpec
+from lab.tournament.page import LABEL_CHAR_WIDTH, W, pentanomial_bar
 from lab.tournament.summary import lines, summarise
 
 NONE = {"yellow": [], "blue": []}
@@ -328,3 +329,11 @@ def test_a_gauntlet_plays_every_candidate_against_the_baseline_and_counts_identi
     assert [(v.a, v.b, len(v.pairs), v.identical) for v in s.pairings] == [(1, 0, 3, 0), (2, 0, 2, 2)]
     assert "2 of 2 pairs identical in both colours" in "\n".join(lines(s))
     assert [r.label for r in s.table] == ["base", "c1", "c2"] and s.table[0].rating.elo == 0
+
+
+@pytest.mark.parametrize("counts", [[1, 0, 0, 0, 30], [30, 0, 0, 0, 1], [1, 1, 1, 1, 1], [0, 0, 7, 0, 0]])
+def test_the_pentanomial_bar_keeps_its_labels_inside(counts):
+    svg = pentanomial_bar(counts)
+    for x, label in re.findall(r'<text x="([0-9.]+)"[^>]*>([^<]*)</text>', svg):
+        half = LABEL_CHAR_WIDTH * len(label) / 2
+        assert half <= float(x) <= W - half, (label, x)

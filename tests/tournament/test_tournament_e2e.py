@@ -162,6 +162,20 @@ def test_sprt_decides_for_agent_against_a_program_that_exits_at_once(tmp_path):
         assert f.read().count('class="chart llr"') == 1
 
 
+def test_a_gauntlet_plays_each_candidate_against_the_baseline_only(tmp_path):
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", "agent-b,agent,agent-c", "--baseline", "agent", "--seeds", "1",
+             "--length", "2", "--jobs", "2", "--out", out])
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert sorted((row["yellow_program"], row["blue_program"]) for row in read_rows(out)) == [
+        ("agent", "agent-b"), ("agent", "agent-c"), ("agent-b", "agent"), ("agent-c", "agent")]
+    for candidate in ("agent-b", "agent-c"):
+        assert "%s against agent: cannot tell yet (1 complete pair; a verdict needs 6)" % candidate in r.stdout
+    assert re.search(r"^agent\s+4 .* 0 \(baseline\)$", r.stdout, re.M), r.stdout
+    with open(os.path.join(out, "report.html")) as f:
+        assert f.read().count('class="identical"') == 2
+
+
 def test_two_programs_that_both_fail_are_a_broken_match_not_a_verdict(tmp_path):
     first = executable(str(tmp_path / "first"), "#!/bin/sh\nexit 3\n")
     second = executable(str(tmp_path / "second"), "#!/bin/sh\nexit 3\n")
