@@ -14,3 +14,10 @@ def main(argv: list) -> int:
               "(Debian's python3-scipy: run scripts/tournament.sh, or /usr/bin/python3 -m lab)", file=sys.stderr)
         return 1
     return run(argv)
+
+
+def sequential_test(*args, **kwargs):
+    """A sequential test of a candidate against a baseline, for other commands
+    (tuning's verification): see lab.tournament.cli.sequential_test."""
+    from .cli import sequential_test as run
+    return run(*args, **kwargs)

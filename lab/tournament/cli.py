@@ -35,7 +35,7 @@ from .opening import resume, source_notes, start, new_plan
 from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SPRT, MAX_JOBS, USAGE, HelpAsked, Options, check_hosts,
                       parse_options, whole)
 from .page import render
-from .results import FIGURES, TEAMS, pair_fault, read_match, unfinished_reason, _load
+from .results import FIGURES, TEAMS, load_record, pair_fault, read_match, unfinished_reason
 from .rounds import Rounds, have_parallel
 from .summary import lines, summarise
 
@@ -126,7 +126,7 @@ class Run:
         if name in faults:
             return faults[name]
         try:
-            reason = unfinished_reason(_load(os.path.join(self.tour, name, "run.json")))
+            reason = unfinished_reason(load_record(os.path.join(self.tour, name, "run.json")))
         except (OSError, ValueError, KeyError, TypeError, AttributeError):
             reason = ""
         return reason or "it did not finish; see its play.log"

@@ -65,7 +65,7 @@ def judge(goals: dict, broken: dict) -> tuple:
     return {"yellow": y, "blue": {"W": "L", "D": "D", "L": "W"}[y]}, gd, notes
 
 
-def _load(path: str):
+def load_record(path: str):
     with open(path, "rb") as f:
         data = f.read(MAX_RECORD_BYTES + 1)
     if len(data) > MAX_RECORD_BYTES:
@@ -98,45 +98,19 @@ def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str)
     summary_path = os.path.join(folder_path, "summary.json")
     if not os.path.isfile(run_path):
         return None
-    run = _load(run_path)
+    run = load_record(run_path)
     if unfinished_reason(run):
         return None
     if os.path.isfile(summary_path):
-        summary = _load(summary_path)
+        summary = load_record(summary_path)
     elif run["outcome"] == "fault":
         # A team that failed before the kick-off: play stopped the server at once.
         summary = {"score": {"yellow": 0, "blue": 0}, "teams": {t: {} for t in TEAMS}}
     else:
         return None
     goals = {t: int(summary["score"][t]) for t in TEAMS}
-    broken = {t: [] for t in TEAMS}
-    exits = {}
-    for t in TEAMS:
-        team = run["teams"][t]
-        codes = []
-        for robot in team["robots"]:
-            e = robot["exit"]
-            codes.append(str(e))
-            if e == RUNNING:
-                continue
-            if isinstance(e, int):
-                if e != 0:
-                    broken[t].append(f"{robot['nickname']} exit {e}")
-            else:
-                broken[t].append(f"{robot['nickname']} {e}")
-        if not team["robots"]:
-            broken[t].append("no agent exit status")
-        exits[t] = " ".join(codes)
-    steps = max(int(summary.get("playSteps", 0)), 0)
-    for robot in summary.get("robots", []):
-        t = robot.get("team")
-        if t not in TEAMS:
-            continue
-        if not robot.get("admitted") and not any("connected" in w for w in broken[t]):
-            broken[t].append(f"robot {robot.get('id')} never connected")
-        missed = int(robot.get("noAnswer", 0))
-        if robot.get("admitted") and steps and missed > UNANSWERED_SHARE * steps:
-            broken[t].append("%s left %d of %d steps unanswered" % (robot.get("nickname"), missed, steps))
+    broken, exits = agent_faults(run)
+    robot_faults(summary, broken)
     start_fault = ""
     if run["outcome"] == "fault":
         # Play stopped the match as soon as one team failed to start; the other
@@ -162,6 +136,44 @@ def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str)
             figures[f"{t}_{fig}"] = round(float(value), 3) if fig == "possession" else int(value)
     return MatchResult(seed, yellow, blue, folder, goals, result, gd, exits, unanswered, figures,
                        "; ".join(notes), fault, start_fault, "" if start_fault else fingerprint(summary))
+
+
+def agent_faults(run: dict) -> tuple:
+    """(what broke per colour, the agents' exits per colour as text) from run.json."""
+    broken = {t: [] for t in TEAMS}
+    exits = {}
+    for t in TEAMS:
+        team = run["teams"][t]
+        codes = []
+        for robot in team["robots"]:
+            e = robot["exit"]
+            codes.append(str(e))
+            if e == RUNNING:
+                continue
+            if isinstance(e, int):
+                if e != 0:
+                    broken[t].append(f"{robot['nickname']} exit {e}")
+            else:
+                broken[t].append(f"{robot['nickname']} {e}")
+        if not team["robots"]:
+            broken[t].append("no agent exit status")
+        exits[t] = " ".join(codes)
+    return broken, exits
+
+
+def robot_faults(summary: dict, broken: dict) -> None:
+    """Adds to `broken` the robots the server never admitted and those that
+    left more than UNANSWERED_SHARE of the playing steps unanswered (hung)."""
+    steps = max(int(summary.get("playSteps", 0)), 0)
+    for robot in summary.get("robots", []):
+        t = robot.get("team")
+        if t not in TEAMS:
+            continue
+        if not robot.get("admitted") and not any("connected" in w for w in broken[t]):
+            broken[t].append(f"robot {robot.get('id')} never connected")
+        missed = int(robot.get("noAnswer", 0))
+        if robot.get("admitted") and steps and missed > UNANSWERED_SHARE * steps:
+            broken[t].append("%s left %d of %d steps unanswered" % (robot.get("nickname"), missed, steps))
 
 
 def fingerprint(summary: dict) -> str:
