@@ -28,12 +28,12 @@ from typing import Optional
 
 from ..errors import Refused
 from ..layout import find_layout
-from ..team import prog_name
+from ..cli import HelpAsked, prog_name
 from . import folder as tf
 from . import stats
 from .opening import resume, source_notes, start, new_plan
-from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SPRT, MAX_JOBS, USAGE, HelpAsked, Options, check_hosts,
-                      parse_options, whole)
+from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SPRT, MAX_JOBS, USAGE, Options, check_hosts, parse_options,
+                      whole)
 from .page import render
 from .results import FIGURES, TEAMS, load_record, pair_fault, read_match, unfinished_reason
 from .rounds import Rounds, have_parallel
@@ -397,7 +397,7 @@ def sequential_test(baseline: str, candidate: str, scenario: str = "3v3", seed_o
 def main(argv: list) -> int:
     prog = prog_name("tournament")
     try:
-        o = parse_options(argv)
+        o = parse_options(argv, prog)
     except HelpAsked:
         sys.stdout.write(USAGE.format(prog=prog, max_seeds=DEFAULT_MAX_SEEDS))
         return 0

@@ -5,6 +5,7 @@ import re
 from dataclasses import dataclass
 from typing import Optional
 
+from ..cli import Parser
 from ..errors import Refused
 from .rounds import read_hosts, unreachable
 from .sprtspec import DEFAULT_ERROR, SprtSpec
@@ -70,46 +71,30 @@ class Options:
     resume: str = ""
 
 
-class HelpAsked(Exception):
-    pass
-
-
-class _Once(argparse.Action):
-    """Stores a value, refusing the option a second time: the last one silently winning hides a typo."""
+class _Given(argparse.Action):
+    """An option given once whose value is a list (--programs a b) or optional (--sprt)."""
 
     def __call__(self, parser, namespace, values, option_string=None):
-        if option_string in namespace.given:
-            raise Refused(f"{option_string} is given twice")
-        namespace.given.add(option_string)
-        if self.nargs == 0:
-            values = True
-        elif isinstance(values, list):
-            values = ",".join(values)
-        setattr(namespace, self.dest, values)
+        given = getattr(namespace, "_list_given", set())
+        if self.dest in given:
+            raise Refused(f"{option_string} is given twice; give it once")
+        namespace._list_given = given | {self.dest}
+        setattr(namespace, self.dest, ",".join(values) if isinstance(values, list) else values)
 
 
-class _Parser(argparse.ArgumentParser):
-    def error(self, message):
-        m = re.match(r"argument (\S+?)(/\S+)?: expected one argument", message)
-        if m:
-            raise Refused(f"{m.group(1)} needs a value")
-        raise Refused(message)
-
-
-def _parser() -> argparse.ArgumentParser:
-    p = _Parser(add_help=False, allow_abbrev=False, prog="tournament")
+def _parser(prog: str) -> Parser:
+    p = Parser(prog)
     for name in ("--baseline", "--seeds", "--alpha", "--beta", "--max-seeds", "--seed-offset", "--length",
                  "--out", "--jobs", "--hosts", "--resume"):
-        p.add_argument(name, action=_Once)
+        p.value(name, default=None)
+    p.flag("--5v5", dest="five")
     # "--programs agent agent-b": the list without commas, taken as meant.
-    p.add_argument("--programs", action=_Once, nargs="+")
-    p.add_argument("--sprt", action=_Once, nargs="?", const=DEFAULT_SPRT)
-    p.add_argument("--5v5", dest="five", action=_Once, nargs=0, const=True)
-    p.add_argument("--help", "-h", dest="help", action="store_true")
+    p.add_argument("--programs", action=_Given, nargs="+")
+    p.add_argument("--sprt", action=_Given, nargs="?", const=DEFAULT_SPRT)
     return p
 
 
-def parse_options(argv: list) -> Options:
+def parse_options(argv: list, prog: str = "tournament") -> Options:
     # A negative bound ("--sprt -10,20") would read as an option to argparse.
     joined, i = [], 0
     while i < len(argv):
@@ -119,28 +104,13 @@ def parse_options(argv: list) -> Options:
         else:
             joined.append(argv[i])
             i += 1
-    argv = joined
-    ns = argparse.Namespace(given=set())
-    ns, extra = _parser().parse_known_args(argv, ns)
-    if ns.help:
-        raise HelpAsked()
-    if extra:
-        raise stray(argv, extra[0])
+    ns = _parser(prog).parse(joined)
     o = Options()
     for name in vars(o):
         value = getattr(ns, name, None)
         if value is not None:
             setattr(o, name, value)
     return o
-
-
-def stray(argv: list, word: str) -> Refused:
-    """An unknown option, or a word that reads as a second value of the option before it."""
-    i = argv.index(word)
-    if not word.startswith("-") and i >= 2 and argv[i - 2].startswith("--"):
-        return Refused(f"unexpected argument '{word}' after {argv[i - 2]} {argv[i - 1]} "
-                       f"({argv[i - 2]} takes one value)")
-    return Refused(f"unknown option {word.split('=')[0]} (see --help)")
 
 
 def whole(text: str, option: str, low: int, high: int) -> int:

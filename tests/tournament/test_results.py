@@ -204,7 +204,7 @@ def test_contenders(tmp_path, text, program, settings):
 
 
 @pytest.mark.parametrize("text, message", [
-    ("agent:NOPE=1", "unknown setting NOPE"),
+    ("agent:NOPE=1", "NOPE=1: no such key"),
     ("agent:KICKABEL=120", "did you mean KICKABLE"),
     ("agent:KICKABLE=abc", "KICKABLE=abc: expected a number"),
     ("agent:KICKABLE=60..120", "expected a number"),
@@ -212,7 +212,7 @@ def test_contenders(tmp_path, text, program, settings):
     (":KICKABLE=1", "names no program"),
     ("agent:VERSION=1\nVT_ID=9", "VERSION"),
     ("agent@", "needs a settings file"),
-    ("agent@BAD", "unknown setting NOPE"),
+    ("agent@BAD", "NOPE=1: no such key"),
     ("agent@NONE", "cannot read"),
 ])
 def test_contenders_refused(tmp_path, text, message):

@@ -432,7 +432,7 @@ BAD = [
     ([TOURNAMENT, "--programs", "agent,agent-b@NONE"], "cannot read"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "50,0"], "ELO0 below ELO1"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "--max-seeds", "0"], "--max-seeds needs"),
-    ([TOURNAMENT, "--programs", "agent,agent-b:NO_SUCH_KEY=1"], "unknown setting NO_SUCH_KEY"),
+    ([TOURNAMENT, "--programs", "agent,agent-b:NO_SUCH_KEY=1"], "NO_SUCH_KEY=1: no such key"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--length=ten"], "--length needs"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--frobnicate"], "unknown option --frobnicate"),
     ([PLAY, "--length", "0"], "--length needs seconds greater than 0"),
