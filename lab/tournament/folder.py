@@ -24,6 +24,7 @@ KIT = ("lab", "config")
 NAME_RE = re.compile(r"[A-Za-z0-9._-]{1,40}")
 FOLDER_RE = re.compile(r"s[0-9]{4,13}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
 MAX_SEEDS = 1000
+SETTING_KEY_RE = re.compile(r"([A-Za-z0-9_.-]{1,32}:)?[A-Za-z_][A-Za-z0-9_]*")
 
 
 @dataclass
@@ -69,7 +70,8 @@ class Plan:
             raise ValueError("a contender name holds characters a folder name may not")
         for c in plan.contenders:
             for key, value in c.settings:
-                if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", key) or any(ord(ch) < 32 for ch in value):
+                # KEY, or NICK:KEY for one robot's own (from a settings file).
+                if not SETTING_KEY_RE.fullmatch(key) or any(ord(ch) < 32 for ch in value):
                     raise ValueError(f"setting '{key}' of {c.label} is malformed")
         return plan
 

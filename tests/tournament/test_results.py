@@ -337,3 +337,13 @@ def test_the_pentanomial_bar_keeps_its_labels_inside(counts):
     for x, label in re.findall(r'<text x="([0-9.]+)"[^>]*>([^<]*)</text>', svg):
         half = LABEL_CHAR_WIDTH * len(label) / 2
         assert half <= float(x) <= W - half, (label, x)
+
+
+def test_a_settings_file_may_hold_one_robots_own_settings_and_the_plan_keeps_them(tmp_path):
+    tuned = tmp_path / "tuned.ini"
+    tuned.write_text("KICKABLE=120\nGO:KICKABLE=60\n")
+    program, settings = parse_contender("agent@%s" % tuned)
+    assert settings == [["KICKABLE", "120"], ["GO:KICKABLE", "60"]]
+    obj = plan_json("programs/agent")
+    obj["contenders"][1]["settings"] = settings
+    assert Plan.from_json(obj).contenders[1].settings == settings
