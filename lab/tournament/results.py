@@ -42,7 +42,11 @@ class MatchResult:
     fingerprint: str = ""       # equal for step-for-step equal matches, whoever played
 
     def score_of(self, contender: int) -> float:
+        """1, 1/2 or 0 for `contender`; a match both sides broke (a fault, which
+        the tournament plays again) would be no evidence either way."""
         colour = "yellow" if self.yellow == contender else "blue"
+        if self.fault:
+            return 0.5
         return SCORE[self.result[colour]]
 
     def gd_of(self, contender: int) -> int:
