@@ -76,6 +76,7 @@ class Run:
         self.done_at_start = None
         self.warned = set()
         self.tries = {}
+        self.digests = {}
         self.tty = sys.stderr.isatty()
         self.expected_left = None    # matches a sequential test still expects to need
         self.llr = 0.0
@@ -98,7 +99,7 @@ class Run:
         for seed, y, b in planned:
             name = self.plan.folder(seed, y, b)
             try:
-                m = read_match(os.path.join(self.tour, name), seed, y, b, name)
+                m = read_match(os.path.join(self.tour, name), seed, y, b, name, self.digests)
             except (OSError, ValueError, KeyError, TypeError, AttributeError) as e:
                 if name not in self.warned:
                     self.warned.add(name)

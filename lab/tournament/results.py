@@ -39,7 +39,7 @@ class MatchResult:
     note: str = ""
     fault: str = ""             # why the match is no evidence (both sides failed); '' for a result
     start_fault: str = ""       # the colour that could not start, the other side untested
-    fingerprint: str = ""       # equal for step-for-step equal matches, whoever played
+    fingerprint: str = ""       # the record's digest: equal for step-for-step equal matches, whoever played
 
     def score_of(self, contender: int) -> float:
         """1, 1/2 or 0 for `contender`; a match both sides broke (a fault, which
@@ -95,9 +95,11 @@ def unfinished_reason(run: dict) -> str:
     return fault
 
 
-def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str) -> Optional[MatchResult]:
+def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str,
+               digests: Optional[dict] = None) -> Optional[MatchResult]:
     """The result of a finished match; None when it is not finished.
-    Raises ValueError (or OSError) for a record that cannot be read."""
+    Raises ValueError (or OSError) for a record that cannot be read.
+    `digests`: a cache for record_digest."""
     run_path = os.path.join(folder_path, "run.json")
     summary_path = os.path.join(folder_path, "summary.json")
     if not os.path.isfile(run_path):
@@ -139,7 +141,8 @@ def read_match(folder_path: str, seed: int, yellow: int, blue: int, folder: str)
             value = team.get(fig, 0)
             figures[f"{t}_{fig}"] = round(float(value), 3) if fig == "possession" else int(value)
     return MatchResult(seed, yellow, blue, folder, goals, result, gd, exits, unanswered, figures,
-                       "; ".join(notes), fault, start_fault, "" if start_fault else fingerprint(summary))
+                       "; ".join(notes), fault, start_fault,
+                       "" if start_fault else record_digest(os.path.join(folder_path, "record.jsonl"), digests))
 
 
 def agent_faults(run: dict) -> tuple:
@@ -180,14 +183,28 @@ def robot_faults(summary: dict, broken: dict) -> None:
             broken[t].append("%s left %d of %d steps unanswered" % (robot.get("nickname"), missed, steps))
 
 
-def fingerprint(summary: dict) -> str:
-    """A digest of what happened on the field, leaving out who played and the
-    datagram counts: two matches with the same digest went step for step the
-    same way (their goals, free balls, kicks and answers per robot agree)."""
-    kept = {k: v for k, v in summary.items() if k != "datagrams"}
-    kept["teams"] = {t: {k: v for k, v in team.items() if k != "program"}
-                     for t, team in summary.get("teams", {}).items()}
-    return hashlib.sha256(json.dumps(kept, sort_keys=True).encode()).hexdigest()[:16]
+def record_digest(path: str, cache: Optional[dict] = None) -> str:
+    """A digest of a match's record, its steps only (the header and the summary
+    name the programs): two matches with the same digest went step for step the same
+    way. '' when there is no record. `cache` (path -> (size, mtime, digest))
+    spares hashing a record again on every round."""
+    try:
+        st = os.stat(path)
+    except OSError:
+        return ""
+    key = (st.st_size, st.st_mtime_ns)
+    if cache is not None and path in cache and cache[path][:2] == key:
+        return cache[path][2]
+    h = hashlib.sha256()
+    with open(path, "rb") as f:
+        for line in f:
+            # The steps only: the header and the closing summary name the programs.
+            if not line.startswith(b'{"type":'):
+                h.update(line)
+    digest = h.hexdigest()[:32]
+    if cache is not None:
+        cache[path] = key + (digest,)
+    return digest
 
 
 def pair_fault(first: MatchResult, second: MatchResult) -> str:

@@ -13,8 +13,8 @@ from lab.tournament import stats
 from lab.tournament.contenders import Contender, parse_contender
 from lab.tournament.folder import Plan
 from lab.tournament.options import error_rate, parse_options, parse_sprt
-from lab.tournament.results import (TEAMS, MatchResult, fingerprint, judge, pair_fault, pairs_of, read_match,
-                                    unfinished_reason)
+from lab.tournament.results import (TEAMS, MatchResult, judge, pair_fault, pairs_of, read_match,
+                                    record_digest, unfinished_reason)
 from lab.tournament.sprtspec import SprtSpec
 from lab.tournament.page import LABEL_CHAR_WIDTH, W, pentanomial_bar
 from lab.tournament.summary import lines, summarise
@@ -141,11 +141,19 @@ def test_a_start_failure_of_each_contender_in_one_colour_each_is_a_fault(tmp_pat
     assert pair_fault(start_fault(0, 1, "blue"), start_fault(1, 0, "yellow")) == ""
 
 
-def test_identical_matches_share_a_fingerprint_whoever_played():
-    a, b = summary_of(program="agent"), summary_of(program="agent:KICKABLE=120")
-    b["datagrams"] = {"received": 9}
-    assert fingerprint(a) == fingerprint(b)
-    assert fingerprint(a) != fingerprint(summary_of(no_answer_yellow=1))
+def test_identical_matches_share_a_record_digest_whoever_played(tmp_path):
+    steps = '{"step":0,"ball":{"x":0.0}}\n{"step":1,"ball":{"x":1.5}}\n'
+    paths = []
+    for n, (programs, body) in enumerate([("a", steps), ("b", steps), ("a", steps.replace("1.5", "1.6"))]):
+        path = tmp_path / ("r%d.jsonl" % n)
+        path.write_text('{"type":"header","programs":{"yellow":"%s"}}\n' % programs + body
+                        + '{"type":"summary","teams":{"yellow":{"program":"%s"}}}\n' % programs)
+        paths.append(str(path))
+    cache = {}
+    a, b, c = (record_digest(p, cache) for p in paths)
+    assert a == b != c and a
+    assert record_digest(str(tmp_path / "none")) == ""
+    assert record_digest(paths[0], cache) == a and len(cache) == 3
 
 
 def rows_for(pair_scores):
