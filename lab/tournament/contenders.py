@@ -58,7 +58,7 @@ def parse_contender(text: str) -> tuple:
         except Refused as e:
             raise Refused(f"--programs {shown}: {e}") from None
     for pair in pairs:
-        key, value = parse_line(pair, f"--programs {shown}: ")
+        key, value = parse_line(pair, f"--programs {shown}:")
         settings[key] = value
     return program, [[k, v] for k, v in settings.items()]
 
