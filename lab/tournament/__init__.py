@@ -19,3 +19,10 @@ def main(argv: list) -> int:
               f"(Debian's python3-scipy: {hint})", file=sys.stderr)
         return 1
     return run(argv)
+
+
+def sequential_test(*args, **kwargs):
+    """A sequential test of a candidate against a baseline, for other commands
+    (tuning's verification): see lab.tournament.cli.sequential_test."""
+    from .cli import sequential_test as run
+    return run(*args, **kwargs)

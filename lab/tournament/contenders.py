@@ -1,7 +1,8 @@
 """Contenders: a program with optional settings, pinned at the start of a
 tournament as a copy whose SHA-256 every match checks, so a rebuild during
 the tournament (or between a run and its --resume) cannot change what is
-compared."""
+compared. A settings file given as PROGRAM@FILE is read whole at the start
+and its settings kept in the plan, so editing it later changes nothing."""
 import hashlib
 import os
 import re
@@ -11,12 +12,11 @@ from dataclasses import dataclass, field
 
 from ..errors import Refused
 from ..layout import Layout, agent_program
-from ..props import read_properties
-from ..settings import parse_setting
+from ..settings_schema import parse_line, read_settings_file
 
 PINNED_DIR = "programs"
 # A setting starts where ':' is followed by KEY=, so a path may hold ':' too.
-_SETTING_START = re.compile(r":(?=[A-Za-z_][A-Za-z0-9_]*=)")
+SETTING_START = re.compile(r":(?=[A-Za-z_][A-Za-z0-9_]*=)")
 
 
 @dataclass
@@ -41,19 +41,26 @@ class Contender:
         return c
 
 
-def parse_contender(text: str, known_keys) -> tuple:
-    """PROGRAM[:KEY=VALUE[:KEY=VALUE...]] -> (program, [[KEY, VALUE], ...])."""
-    program, *settings = _SETTING_START.split(text)
+def parse_contender(text: str) -> tuple:
+    """PROGRAM[@FILE][:KEY=VALUE...] -> (program, [[KEY, VALUE], ...]), every
+    setting checked by the settings schema; a KEY=VALUE after the file overrides it."""
+    shown = text if text.isprintable() else repr(text)
+    head, *pairs = SETTING_START.split(text)
+    program, at, path = head.partition("@")
     if not program:
-        raise Refused(f"--programs: '{text}' names no program")
-    parsed = []
-    for s in settings:
-        key, value = parse_setting(s, f"--programs {text}:", known_keys)
-        # A line break in a value would add lines (other keys) to config.ini.
-        if any(ord(ch) < 32 or ord(ch) == 127 for ch in value):
-            raise Refused(f"--programs: the value of {key} holds a control character")
-        parsed.append([key, value])
-    return program, parsed
+        raise Refused(f"--programs: '{shown}' names no program")
+    settings = {}
+    if at:
+        if not path:
+            raise Refused(f"--programs {shown}: '@' needs a settings file after it")
+        try:
+            settings.update(read_settings_file(path))
+        except Refused as e:
+            raise Refused(f"--programs {shown}: {e}") from None
+    for pair in pairs:
+        key, value = parse_line(pair, f"--programs {shown}:")
+        settings[key] = value
+    return program, [[k, v] for k, v in settings.items()]
 
 
 def parse_programs(text: str, layout: Layout) -> list:
@@ -61,14 +68,13 @@ def parse_programs(text: str, layout: Layout) -> list:
     items = [p for p in text.split(",")]
     if len(items) < 2 or any(not p for p in items):
         raise Refused("--programs needs at least two programs, comma separated")
-    known = set(read_properties(layout.config_file("config.ini")).keys())
     seen = set()
     out = []
     for item in items:
         if item in seen:
             raise Refused(f"--programs names {item} twice")
         seen.add(item)
-        program, settings = parse_contender(item, known)
+        program, settings = parse_contender(item)
         path = agent_program(program, layout, "--programs")
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
             raise Refused(f"{path} is missing (build it first)")

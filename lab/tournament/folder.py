@@ -3,7 +3,6 @@ match runs from (pinned programs, a copy of the lab and its config files),
 and the names of its match folders."""
 import fcntl
 import json
-import math
 import os
 import re
 import secrets
@@ -14,7 +13,8 @@ from typing import Optional
 
 from ..errors import Refused
 from ..layout import PACKAGE_DIR, Layout
-from .contenders import Contender
+from .contenders import SETTING_START, Contender
+from .sprtspec import MAX_SEED_OFFSET, SprtSpec
 
 PLAN = "tournament.json"
 LOCK = "lock"
@@ -22,8 +22,9 @@ LOCK = "lock"
 # lab and read the same settings templates, whatever happens to the checkout.
 KIT = ("lab", "config")
 NAME_RE = re.compile(r"[A-Za-z0-9._-]{1,40}")
-FOLDER_RE = re.compile(r"s[0-9]{4}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
+FOLDER_RE = re.compile(r"s[0-9]{4,13}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
 MAX_SEEDS = 1000
+SETTING_KEY_RE = re.compile(r"([A-Za-z0-9_.-]{1,32}:)?[A-Za-z_][A-Za-z0-9_]*")
 
 
 @dataclass
@@ -33,22 +34,32 @@ class Plan:
     simserver: Contender
     scenario: str              # 3v3 or 5v5
     length: str
-    seeds: int                 # fixed-seed run: seeds 1..seeds; SPRT: the most it may play
-    sprt: Optional[list] = None  # [elo0, elo1] for a sequential test
+    seeds: int                 # fixed-seed run: that many seeds; SPRT: the most it may play
+    sprt: Optional[SprtSpec] = None   # for a sequential test
     names: list = field(default_factory=list)   # folder-safe contender names
+    seed_offset: int = 0       # the seeds are seed_offset + 1, + 2, ...
+    # Contender 0 is the baseline every other one plays (a gauntlet); plans of
+    # format 2 played every pairing (a round robin).
+    gauntlet: bool = True
 
     def to_json(self) -> dict:
-        return {"format": 2, "id": self.id, "contenders": [c.to_json() for c in self.contenders],
+        return {"format": 3 if self.gauntlet else 2, "id": self.id,
+                "contenders": [c.to_json() for c in self.contenders],
                 "simserver": self.simserver.to_json(), "scenario": self.scenario,
-                "length": self.length, "seeds": self.seeds, "sprt": self.sprt, "names": self.names}
+                "length": self.length, "seeds": self.seeds, "seed_offset": self.seed_offset,
+                "sprt": None if self.sprt is None else self.sprt.to_json(), "names": self.names}
 
     @staticmethod
     def from_json(obj: dict) -> "Plan":
+        sprt = obj.get("sprt")
         plan = Plan(str(obj["id"]), [Contender.from_json(c) for c in obj["contenders"]],
                     Contender.from_json(obj["simserver"]), str(obj["scenario"]), str(obj["length"]),
-                    int(obj["seeds"]), obj.get("sprt"), [str(n) for n in obj["names"]])
+                    int(obj["seeds"]), None if sprt is None else SprtSpec.from_json(sprt),
+                    [str(n) for n in obj["names"]], int(obj.get("seed_offset", 0)), int(obj.get("format", 2)) >= 3)
         if plan.scenario not in ("3v3", "5v5") or not 1 <= plan.seeds <= MAX_SEEDS:
             raise ValueError("scenario or seeds out of range")
+        if not 0 <= plan.seed_offset <= MAX_SEED_OFFSET:
+            raise ValueError("seed offset out of range")
         if len(plan.names) != len(plan.contenders) or len(plan.contenders) < 2:
             raise ValueError("contenders and names do not match")
         # The plan may have been edited by hand: its id names a folder that is
@@ -59,20 +70,24 @@ class Plan:
             raise ValueError("a contender name holds characters a folder name may not")
         for c in plan.contenders:
             for key, value in c.settings:
-                if not re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*", key) or any(ord(ch) < 32 for ch in value):
+                # KEY, or NICK:KEY for one robot's own (from a settings file).
+                if not SETTING_KEY_RE.fullmatch(key) or any(ord(ch) < 32 for ch in value):
                     raise ValueError(f"setting '{key}' of {c.label} is malformed")
-        if plan.sprt is not None:
-            plan.sprt = [float(plan.sprt[0]), float(plan.sprt[1])]
-            if not all(math.isfinite(e) for e in plan.sprt) or plan.sprt[0] >= plan.sprt[1]:
-                raise ValueError("sprt needs two finite Elo values, the first below the second")
         return plan
 
     def folder(self, seed: int, yellow: int, blue: int) -> str:
         return f"s{seed:04d}-{yellow + 1}-{self.names[yellow]}-vs-{blue + 1}-{self.names[blue]}"
 
     def pairings(self) -> list:
+        """(candidate, baseline) for a gauntlet; every pairing for an older round robin."""
         k = len(self.contenders)
+        if self.gauntlet:
+            return [(c, 0) for c in range(1, k)]
         return [(a, b) for a in range(k) for b in range(a + 1, k)]
+
+    def seed_list(self, n: int) -> range:
+        """The first n seeds of this tournament."""
+        return range(self.seed_offset + 1, self.seed_offset + n + 1)
 
     def matches(self, seeds) -> list:
         """(seed, yellow, blue) of every match of the seeds, each pairing in both colours."""
@@ -80,10 +95,12 @@ class Plan:
 
 
 def folder_name(label: str) -> str:
-    """A contender's name in match folder names: a path's base name, settings kept."""
-    # A path may hold ':' itself; its settings start after its last '/'.
-    program, colon, settings = label.rpartition("/")[2].partition(":")
-    text = program + ("_" + settings if colon else "")
+    """A contender's name in match folder names: the base names of its program
+    and settings file, its settings kept."""
+    head, *settings = SETTING_START.split(label, 1)
+    program, at, path = head.partition("@")
+    text = os.path.basename(program) + ("_" + os.path.basename(path) if at else "")
+    text += "".join("_" + s for s in settings)
     return re.sub(r"[^A-Za-z0-9._-]", "_", text).strip("._-")[:40] or "program"
 
 

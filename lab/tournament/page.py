@@ -4,9 +4,10 @@ import html
 import urllib.parse
 
 from . import stats
-from .summary import fmt, fmt_interval, percent
+from .summary import fmt, fmt_interval, identical_text, percent
 
 W = 560
+LABEL_CHAR_WIDTH = 6.5   # 11 px sans-serif, a generous average
 PAD = 40
 OUTCOME_COLOURS = ("#c0392b", "#e67e22", "#bdc3c7", "#7fb77e", "#2e7d45")
 CSS = """
@@ -43,8 +44,11 @@ def pentanomial_bar(counts) -> str:
         if w:
             parts.append('<rect x="%.1f" y="2" width="%.1f" height="18" fill="%s"><title>pair score %s: %d</title>'
                          '</rect>' % (x + 1, w, OUTCOME_COLOURS[k], stats.PAIR_SCORES[k], c))
-            parts.append('<text x="%.1f" y="32" text-anchor="middle">%s: %d</text>' % (
-                x + 1 + w / 2, ("0", "\u00bd", "1", "1\u00bd", "2")[k], c))
+            label = "%s: %d" % (("0", "\u00bd", "1", "1\u00bd", "2")[k], c)
+            # Kept inside the picture: a narrow end segment's label would be cut in half.
+            half = LABEL_CHAR_WIDTH * len(label) / 2
+            centre = min(max(x + 1 + w / 2, half + 1), W - half - 1)
+            parts.append('<text x="%.1f" y="32" text-anchor="middle">%s</text>' % (centre, label))
         x += w
     parts.append("</svg>")
     return "".join(parts)
@@ -78,7 +82,7 @@ def llr_trace(trace, bounds) -> str:
 
 
 def rating_chart(table) -> str:
-    rated = [r for r in table if r.rating is not None and r.rating.low == r.rating.low]
+    rated = [r for r in table if r.rating is not None and r.rating.low is not None and r.rating.low == r.rating.low]
     spread = [abs(v) for r in rated for v in (r.rating.low, r.rating.high) if abs(v) != float("inf")]
     lim = max([50.0] + spread) * 1.1
     row = 26
@@ -128,29 +132,34 @@ def render(plan, s) -> str:
     table = "".join(
         "<tr><td>%s</td><td>%d</td><td>%d</td><td>%d</td><td>%d</td><td>%d</td><td>%d:%d</td><td>%s</td></tr>" % (
             esc(r.label), r.matches, r.wins, r.draws, r.losses, r.points, r.goals_for, r.goals_against,
-            "0 (anchor)" if r.index == 0 else esc(fmt_interval(r.rating.elo, r.rating.low, r.rating.high)))
+            "0 (baseline)" if r.index == 0 else esc(fmt_interval(r.rating.elo, r.rating.low, r.rating.high)))
         for r in s.table)
     sections = []
     for v in s.pairings:
         e = v.estimate
         a, b = labels[v.a], labels[v.b]
-        figures = ("<p>%d complete pairs; score of %s %s %%; Elo %s; goals per pair %s</p>" % (
-            e.pairs, esc(a), esc(percent(e.rate, e.rate_low, e.rate_high)) if e.pairs else "n/a",
-            esc(fmt_interval(e.elo, e.elo_low, e.elo_high)), esc(fmt_interval(*v.gd, digits=2))))
+        figures = ("<p>%d complete pairs; score of %s %s %%; Elo %s; normalized Elo %s; goals per pair %s</p>"
+                   '<p class="identical">%s</p>' % (
+                       e.pairs, esc(a), esc(percent(e.rate, e.rate_low, e.rate_high)) if e.pairs else "n/a",
+                       esc(fmt_interval(e.elo, e.elo_low, e.elo_high)), esc(fmt(v.nelo)),
+                       esc(fmt_interval(*v.gd, digits=2)), esc(identical_text(v))))
         missing = ("<p>Seeds with one colour only, not counted: %s</p>" % esc(" ".join(map(str, v.incomplete)))
                    if v.incomplete else "")
         trace = ("<h4>Log-likelihood ratio after each complete pair, in seed order, against the SPRT bounds</h4>%s"
-                 % llr_trace(v.trace, stats.sprt_bounds()) if s.sprt is not None else "")
+                 % llr_trace(v.trace, stats.sprt_bounds(s.sprt.alpha, s.sprt.beta)) if s.sprt is not None else "")
         sections.append(
             '<section class="pairing"><h3>%s against %s</h3><p class="verdict">%s</p>'
             "<h4>Pair scores of %s (pentanomial counts)</h4>%s%s%s%s<h4>Seeds, in seed order</h4>%s</section>" % (
                 esc(a), esc(b), esc(v.text), esc(a), pentanomial_bar(e.counts), figures, missing, trace,
                 seed_table(v, labels)))
+    first = plan.seed_offset + 1
     if s.sprt is not None:
-        kind = "a sequential test (SPRT) of H0: %s Elo against H1: %s Elo, \u03b1 = \u03b2 = 0.05, at most %d seeds" % (
-            fmt(s.sprt["elo0"]), fmt(s.sprt["elo1"]), s.sprt["max_seeds"])
+        kind = ("a sequential test (SPRT) of %s against %s: H0 %s against H1 %s %s, \u03b1 %g, \u03b2 %g, "
+                "at most %d seeds from seed %d" % (labels[1], labels[0], fmt(s.sprt.elo0), fmt(s.sprt.elo1),
+                                                  s.sprt.unit, s.sprt.alpha, s.sprt.beta, s.max_seeds, first))
     else:
-        kind = "seeds 1 to %d; verdicts Holm-corrected across pairings" % plan.seeds
+        kind = "seeds %d to %d; every candidate against %s; verdicts Holm-corrected across pairings" % (
+            first, plan.seed_offset + plan.seeds, labels[0])
     return """<!DOCTYPE html>
 <html lang="en"><head><meta charset="utf-8"><title>Tournament</title><style>{css}</style></head>
 <body data-matches="{finished}" data-total="{planned}">

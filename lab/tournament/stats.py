@@ -29,6 +29,8 @@ PSEUDO_COUNT = 1.0
 # identical results are no evidence of a difference.
 MIN_PAIRS_FOR_VERDICT = 6
 ELO_PER_NATURAL = 400.0 / math.log(10.0)
+# Normalized Elo per unit of t, (rate - 1/2) over a match's spread.
+NELO_PER_T = 800.0 / math.log(10.0)
 
 
 def pentanomial(pair_scores):
@@ -119,25 +121,97 @@ def holm(p_values, alpha=0.05):
     return rejected
 
 
-def llr_from_counts(counts, elo0, elo1):
-    """Log-likelihood ratio of H1 (Elo difference elo1) against H0 (elo0).
-
-    The normal approximation on pair scores: with m and v the mean and the
-    variance of a pair's per-match rate (from the pentanomial frequencies, each
-    count raised by PSEUDO_COUNT) and N pairs,
-        LLR = N (s1 - s0) (2 m - s0 - s1) / (2 v),   s_k = elo_to_rate(elo_k).
-    `counts` may be an array whose last axis holds the five counts; the result
-    then has the shape of the other axes.
-    """
+def _moments(counts):
+    """(pairs, mean, variance) of a pair's per-match rate from pentanomial
+    counts, each count raised by PSEUDO_COUNT; arrays over leading axes."""
     counts = np.asarray(counts, dtype=float)
     n = counts.sum(axis=-1)
     freq = counts + PSEUDO_COUNT
     freq = freq / freq.sum(axis=-1, keepdims=True)
     m = (freq * _RATES).sum(axis=-1)
     v = (freq * (_RATES - m[..., None]) ** 2).sum(axis=-1)
-    s0, s1 = elo_to_rate(elo0), elo_to_rate(elo1)
+    return n, m, v
+
+
+def hypothesis_rates(elo0, elo1, variance, normalized=False):
+    """The per-match score rates (s0, s1) the two hypotheses expect.
+
+    Logistic Elo fixes the rate alone. Normalized Elo fixes the rate's
+    distance from 1/2 in units of the spread of a match: with v the variance
+    of a pair's rate, a match's spread is sqrt(2 v) (two matches to a pair),
+    and nElo = (s - 1/2) / sqrt(2 v) * 800 / ln 10, which is the logistic Elo
+    for small differences when no match is drawn. The sample a test needs is
+    then the same whatever the draw rate."""
+    if not normalized:
+        return elo_to_rate(elo0), elo_to_rate(elo1)
+    scale = np.sqrt(2.0 * variance) / NELO_PER_T
+    return 0.5 + elo0 * scale, 0.5 + elo1 * scale
+
+
+def llr_from_counts(counts, elo0, elo1, normalized=False):
+    """Log-likelihood ratio of H1 (Elo difference elo1) against H0 (elo0).
+
+    The normal approximation on pair scores: with m and v the mean and the
+    variance of a pair's per-match rate (from the pentanomial frequencies, each
+    count raised by PSEUDO_COUNT) and N pairs,
+        LLR = N (s1 - s0) (2 m - s0 - s1) / (2 v),
+    s0 and s1 the rates of the hypotheses (hypothesis_rates).
+    `counts` may be an array whose last axis holds the five counts; the result
+    then has the shape of the other axes.
+    """
+    n, m, v = _moments(counts)
+    s0, s1 = hypothesis_rates(elo0, elo1, v, normalized)
     result = n * (s1 - s0) * (2 * m - s0 - s1) / (2 * v)
     return float(result) if np.ndim(result) == 0 else result
+
+
+def llr_step(counts, elo0, elo1, normalized=False):
+    """(drift, variance) of the LLR per further pair if the pairs to come are
+    like the ones so far."""
+    _, m, v = _moments(counts)
+    s0, s1 = hypothesis_rates(elo0, elo1, v, normalized)
+    return float((s1 - s0) * (2 * m - s0 - s1) / (2 * v)), float((s1 - s0) ** 2 / v)
+
+
+def expected_steps(start, bounds, drift, variance):
+    """Expected pairs until a random walk from `start`, with this drift and
+    variance per pair, leaves `bounds` (Wald's approximation: no overshoot)."""
+    a, b = bounds
+    if not a < start < b:
+        return 0.0
+    if abs(drift) * (b - a) < 1e-9 * variance:
+        return (start - a) * (b - start) / variance
+    theta = 2.0 * drift / variance
+    # Probability of leaving through the upper bound, in forms that cannot overflow.
+    if theta > 0:
+        hit_b = math.expm1(-theta * (start - a)) / math.expm1(-theta * (b - a))
+    else:
+        hit_b = (math.expm1(theta * (b - a)) - math.expm1(theta * (b - start))) / math.expm1(theta * (b - a))
+    return (hit_b * (b - start) + (1 - hit_b) * (a - start)) / drift
+
+
+def expected_length(elo0, elo1, alpha, beta, normalized=False, variance=None):
+    """(pairs expected at H0, pairs expected at H1) of a test from its start.
+    Normalized bounds need no variance; logistic ones take a pair's rate variance."""
+    bounds = sprt_bounds(alpha, beta)
+    v = 0.5 if variance is None else variance
+    s0, s1 = hypothesis_rates(elo0, elo1, v, normalized)
+    var = (s1 - s0) ** 2 / v
+    return tuple(expected_steps(0.0, bounds, sign * var / 2, var) for sign in (-1, 1))
+
+
+def draw_rate_variance(draw_rate):
+    """A pair's rate variance when its two matches are independent and even,
+    a share `draw_rate` of them drawn."""
+    return (1.0 - draw_rate) / 8.0
+
+
+def normalized_elo(pair_scores):
+    """nElo of the pair scores: (mean rate - 1/2) / sqrt(2 v) * 800 / ln 10."""
+    rates = np.asarray(pair_scores, dtype=float) / 2.0
+    if len(rates) < 2 or float(np.var(rates)) == 0.0:
+        return math.nan
+    return float((rates.mean() - 0.5) / math.sqrt(2.0 * np.var(rates)) * NELO_PER_T)
 
 
 def llr(pair_scores, elo0, elo1):
@@ -162,8 +236,8 @@ def sprt_decision(value, bounds):
 @dataclass(frozen=True)
 class Rating:
     elo: float
-    low: float
-    high: float
+    low: object        # None below two pairs
+    high: object
 
 
 def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
@@ -175,7 +249,8 @@ def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
     that played, so a contender that won everything keeps a finite rating.
     Intervals are sandwich intervals: the model's curvature with each
     pairing's observed pair-score variance (its prior pairs included), since
-    pairs spread less (or more) than two independent matches would.
+    pairs spread less (or more) than two independent matches would; Student's
+    t on the contender's pairs less one, none below two pairs.
     """
     k = contenders
     if k < 1:
@@ -232,13 +307,19 @@ def bradley_terry(contenders, pairs, prior_pairs=1.0, confidence=0.95):
     if free:
         a_inv = np.linalg.inv(info[np.ix_(free, free)])
         cov[np.ix_(free, free)] = a_inv @ spread[np.ix_(free, free)] @ a_inv
-    z = sps.norm.ppf(0.5 + confidence / 2)
     for c in range(1, k):
         if not reachable[c]:
             ratings.append(Rating(math.nan, math.nan, math.nan))
             continue
         elo = theta[c] * ELO_PER_NATURAL
-        half = z * math.sqrt(max(cov[c, c], 0.0)) * ELO_PER_NATURAL
+        # The pairs are the independent groups: t on groups - 1 degrees of
+        # freedom, the sandwich scaled by G / (G - 1) as for a sample variance.
+        groups = sum(1 for i, j, _ in data if c in (i, j))
+        if groups < 2:
+            ratings.append(Rating(elo, None, None))
+            continue
+        t = sps.t.ppf(0.5 + confidence / 2, groups - 1)
+        half = t * math.sqrt(max(cov[c, c], 0.0) * groups / (groups - 1)) * ELO_PER_NATURAL
         ratings.append(Rating(elo, elo - half, elo + half))
     return ratings
 

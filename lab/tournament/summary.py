@@ -7,6 +7,7 @@ from typing import Optional
 
 from . import stats
 from .results import POINTS, pairs_of
+from .sprtspec import SprtSpec
 
 MINUS = "\u2212"
 
@@ -19,7 +20,9 @@ class PairingView:
     incomplete: list            # seeds with one colour only
     estimate: stats.PairingEstimate
     gd: tuple                   # goals per pair: (mean, low, high)
-    verdict: int = 0            # +1 a better, -1 b better, 0 cannot tell
+    identical: int = 0          # pairs whose two matches went step for step alike
+    nelo: float = math.nan      # normalized Elo of a
+    verdict: int = 0            # +1 a better (SPRT: H1), -1 a worse (SPRT: H0), 0 cannot tell
     text: str = ""
     llr: Optional[float] = None
     trace: list = field(default_factory=list)   # LLR after each complete pair
@@ -45,7 +48,8 @@ class Summary:
     pairings: list
     table: list
     colour: dict
-    sprt: Optional[dict]
+    sprt: Optional[SprtSpec]
+    max_seeds: int
     finished: int
     planned: int
     flagged: int                # matches with unanswered steps
@@ -72,28 +76,32 @@ def fmt_interval(mean, low, high, digits=0) -> str:
     return "%s [%s, %s]" % (fmt(mean, digits=digits), fmt(low, digits=digits), fmt(high, digits=digits))
 
 
-def summarise(labels: list, results: list, planned: int, sprt: Optional[dict] = None) -> Summary:
-    """`sprt`: {"elo0", "elo1", "max_seeds"} for a sequential test of two contenders."""
+def summarise(labels: list, results: list, planned: int, sprt: Optional[SprtSpec] = None,
+              max_seeds: int = 0, gauntlet: bool = True) -> Summary:
+    """Contender 0 is the baseline: every other one is a candidate played
+    against it, each pairing (candidate, baseline). `sprt`: a sequential test
+    of one candidate, at most `max_seeds` seeds."""
     k = len(labels)
+    order = [(c, 0) for c in range(1, k)] if gauntlet else [(a, b) for a in range(k) for b in range(a + 1, k)]
     views = []
-    for a in range(k):
-        for b in range(a + 1, k):
-            pairs, incomplete = pairs_of(results, a, b)
-            scores = [p.score for p in pairs]
-            views.append(PairingView(a, b, pairs, incomplete, stats.estimate(scores),
-                                     stats.mean_interval([p.gd for p in pairs])))
+    for a, b in order:
+        pairs, incomplete = pairs_of(results, a, b)
+        scores = [p.score for p in pairs]
+        views.append(PairingView(a, b, pairs, incomplete, stats.estimate(scores),
+                                 stats.mean_interval([p.gd for p in pairs]),
+                                 sum(p.identical for p in pairs), stats.normalized_elo(scores)))
     if sprt is None:
         fixed_verdicts(views, labels)
     else:
         for v in views:
-            sprt_verdict(v, labels, sprt)
+            sprt_verdict(v, labels, sprt, max_seeds)
     bt_pairs = [(v.a, v.b, p.score) for v in views for p in v.pairs]
     ratings = stats.bradley_terry(k, bt_pairs)
     table = [ContenderRow(i, labels[i], rating=ratings[i]) for i in range(k)]
     colour = {"W": 0, "D": 0, "L": 0, "matches": len(results)}
     for m in results:
         colour[m.result["yellow"]] += 1
-        for side, idx, sign in (("yellow", m.yellow, 1), ("blue", m.blue, -1)):
+        for side, idx in (("yellow", m.yellow), ("blue", m.blue)):
             row = table[idx]
             r = m.result[side]
             row.matches += 1
@@ -104,7 +112,7 @@ def summarise(labels: list, results: list, planned: int, sprt: Optional[dict] = 
             row.goals_for += m.goals[side]
             row.goals_against += m.goals["blue" if side == "yellow" else "yellow"]
     flagged = sum(1 for m in results if any(m.unanswered.values()))
-    return Summary(labels, views, table, colour, sprt, len(results), planned, flagged)
+    return Summary(labels, views, table, colour, sprt, max_seeds, len(results), planned, flagged)
 
 
 def fixed_verdicts(views: list, labels: list) -> None:
@@ -117,9 +125,9 @@ def fixed_verdicts(views: list, labels: list) -> None:
     for v in views:
         a, b, n = labels[v.a], labels[v.b], v.estimate.pairs
         if v.verdict:
-            better, worse = (a, b) if v.verdict > 0 else (b, a)
-            v.text = "%s plays better than %s (Holm-corrected 95 %% level over %d pairing%s, %s)" % (
-                better, worse, len(views), "" if len(views) == 1 else "s", seeds_text(n))
+            v.text = "%s plays %s than %s (Holm-corrected 95 %% level over %d pairing%s, %s)" % (
+                a, "better" if v.verdict > 0 else "worse", b, len(views), "" if len(views) == 1 else "s",
+                seeds_text(n))
         elif n < stats.MIN_PAIRS_FOR_VERDICT:
             v.text = "%s against %s: cannot tell yet (%d complete pair%s; a verdict needs %d)" % (
                 a, b, n, "" if n == 1 else "s", stats.MIN_PAIRS_FOR_VERDICT)
@@ -127,27 +135,42 @@ def fixed_verdicts(views: list, labels: list) -> None:
             v.text = "%s against %s: cannot tell yet (%s; more seeds may decide)" % (a, b, seeds_text(n))
 
 
-def sprt_verdict(v: PairingView, labels: list, sprt: dict) -> None:
-    lower, upper = stats.sprt_bounds()
-    elo0, elo1 = sprt["elo0"], sprt["elo1"]
+def sprt_verdict(v: PairingView, labels: list, spec: SprtSpec, max_seeds: int) -> None:
+    """The sequential test's verdict, as a sentence about the candidate a."""
+    lower, upper = stats.sprt_bounds(spec.alpha, spec.beta)
     counts = [0] * 5
     for p in v.pairs:
         counts[int(p.score * 2)] += 1
-        v.trace.append(stats.llr_from_counts(counts, elo0, elo1))
+        v.trace.append(stats.llr_from_counts(counts, spec.elo0, spec.elo1, spec.normalized))
     v.llr = v.trace[-1] if v.trace else 0.0
     v.verdict = stats.sprt_decision(v.llr, (lower, upper))
     a, b, n = labels[v.a], labels[v.b], len(v.pairs)
+    unit = spec.unit
     if v.verdict > 0:
-        v.text = "%s plays better than %s (SPRT H1 accepted, LLR %.2f \u2265 %.2f, %s)" % (
-            a, b, v.llr, upper, seeds_text(n))
+        claim = ("plays better than %s" % b if spec.elo0 >= 0 else
+                 "does not play %s %s worse than %s" % (fmt(-spec.elo0, sign=False), unit, b))
+        v.text = "%s %s (SPRT H1 accepted: nearer %s than %s %s, LLR %.2f \u2265 %.2f, %s)" % (
+            a, claim, fmt(spec.elo1), fmt(spec.elo0), unit, v.llr, upper, seeds_text(n))
     elif v.verdict < 0:
-        v.text = "%s does not play %s Elo better than %s (SPRT H0 accepted, LLR %s \u2264 %s, %s)" % (
-            a, fmt(elo1), b, fmt(v.llr, digits=2), fmt(lower, digits=2), seeds_text(n))
+        claim = ("plays worse than %s" % b if spec.elo1 <= 0 else
+                 "does not play %s %s better than %s" % (fmt(spec.elo1), unit, b))
+        v.text = "%s %s (SPRT H0 accepted: nearer %s than %s %s, LLR %s \u2264 %s, %s)" % (
+            a, claim, fmt(spec.elo0), fmt(spec.elo1), unit, fmt(v.llr, digits=2), fmt(lower, digits=2),
+            seeds_text(n))
+    elif n >= max_seeds > 0:
+        drift, var = stats.llr_step(counts, spec.elo0, spec.elo1, spec.normalized)
+        more = stats.expected_steps(v.llr, (lower, upper), drift, var)
+        v.text = ("%s against %s: no decision after %s (SPRT LLR %s between %s and %.2f); at this pace "
+                  "the test would need about %d more seeds on average to decide (raise --max-seeds)") % (
+            a, b, seeds_text(n), fmt(v.llr, digits=2), fmt(lower, digits=2), upper, math.ceil(more))
     else:
-        when = "after" if n >= sprt["max_seeds"] else "yet,"
-        v.text = "%s against %s: no decision %s %s (SPRT LLR %s between %s and %.2f)" % (
-            a, b, when, seeds_text(n), fmt(v.llr, digits=2), fmt(lower, digits=2), upper)
-    v.verdict = v.verdict if v.verdict > 0 else 0
+        v.text = "%s against %s: no decision yet, %s (SPRT LLR %s between %s and %.2f)" % (
+            a, b, seeds_text(n), fmt(v.llr, digits=2), fmt(lower, digits=2), upper)
+
+
+def identical_text(v: PairingView) -> str:
+    return "%d of %d pair%s identical in both colours (the difference never showed)" % (
+        v.identical, len(v.pairs), "" if len(v.pairs) == 1 else "s")
 
 
 def percent(rate, low, high) -> str:
@@ -162,7 +185,7 @@ def lines(s: Summary) -> list:
     out = ["%-*s  %7s %4s %5s %6s %6s %7s  %s" % (width, "contender", "matches", "wins", "draws", "losses",
                                                 "points", "goals", "Elo, Bradley-Terry, 95 % interval")]
     for r in s.table:
-        rating = "0 (anchor)" if r.index == 0 else fmt_interval(r.rating.elo, r.rating.low, r.rating.high)
+        rating = "0 (baseline)" if r.index == 0 else fmt_interval(r.rating.elo, r.rating.low, r.rating.high)
         out.append("%-*s  %7d %4d %5d %6d %6d %7s  %s" % (width, r.label, r.matches, r.wins, r.draws, r.losses,
                                                         r.points, "%d:%d" % (r.goals_for, r.goals_against),
                                                         rating))
@@ -178,6 +201,7 @@ def lines(s: Summary) -> list:
                            a, MINUS, b, e.pairs, "" if e.pairs == 1 else "s", " ".join(map(str, e.counts)),
                            percent(e.rate, e.rate_low, e.rate_high),
                            fmt_interval(e.elo, e.elo_low, e.elo_high), fmt_interval(*v.gd, digits=2)))
+            out.append("  %s; normalized Elo %s" % (identical_text(v), fmt(v.nelo)))
         if v.incomplete:
             out.append("  seeds with one colour only, not counted: %s" % " ".join(map(str, v.incomplete)))
         out.append(v.text)

@@ -8,7 +8,10 @@ import statistics
 import numpy as np
 import pytest
 
+from scipy.optimize import brentq
+
 from lab.tournament import stats
+from lab.tournament.options import DEFAULT_MAX_SEEDS, DEFAULT_SPRT, parse_sprt
 
 T975_DF5 = 2.5706  # Student's t, 97.5 %, 5 degrees of freedom (tables)
 
@@ -131,16 +134,36 @@ def test_bradley_terry_on_a_constructed_round_robin():
     assert got[0].low == got[0].high == 0.0
 
 
-def test_bradley_terry_of_two_is_the_pairing_elo_with_its_interval():
+def test_bradley_terry_of_two_is_the_pairing_elo_with_its_t_interval():
     pairs = [(0, 1, s) for s in (2, 1, 1.5, 0.5, 1, 2, 1.5, 1)]
     rates = [s / 2 for _, _, s in pairs]
     m = sum(rates) / len(rates)
     b = stats.bradley_terry(2, pairs, prior_pairs=0)[1]
     assert b.elo == pytest.approx(-stats.rate_to_elo(m), abs=0.01)
-    # Delta method: se(Elo) = se(rate) / (p (1 - p)) in natural units.
-    se = math.sqrt(statistics.pvariance(rates) / len(pairs))
-    half = 1.959964 * se / (m * (1 - m)) * 400 / math.log(10)
+    # Delta method: se(Elo) = se(rate) / (p (1 - p)) in natural units; t on 7 degrees of freedom.
+    se = math.sqrt(statistics.variance(rates) / len(pairs))
+    half = 2.364624 * se / (m * (1 - m)) * 400 / math.log(10)
     assert (b.high - b.low) / 2 == pytest.approx(half, rel=1e-3)
+    one = stats.bradley_terry(2, [(0, 1, 2)])[1]
+    assert math.isfinite(one.elo) and one.low is None and one.high is None
+
+
+def test_bradley_terry_intervals_cover_at_their_level_with_few_pairs():
+    """A candidate 60 Elo weaker over 4 and 10 pairs, two correlated matches a pair."""
+    rng = np.random.default_rng(3)
+    for n in (4, 10):
+        covered = 0
+        runs = 400
+        for _ in range(runs):
+            scores = pair_scores(rng, n, stats.elo_to_rate(60.0), draw=0.3)
+            r = stats.bradley_terry(2, [(0, 1, s) for s in scores], prior_pairs=0)[1]
+            covered += r.low is not None and r.low <= -60.0 <= r.high
+        assert 0.92 <= covered / runs <= 0.99, (n, covered / runs)
+
+
+def pair_scores(rng, n, rate, draw):
+    win = rate - draw / 2
+    return rng.choice(3, size=(n, 2), p=[1 - win - draw, draw, win]).sum(axis=1) / 2.0
 
 
 def test_bradley_terry_keeps_a_sweep_finite_and_an_unplayed_contender_unrated():
@@ -150,21 +173,60 @@ def test_bradley_terry_keeps_a_sweep_finite_and_an_unplayed_contender_unrated():
     assert math.isnan(ratings[2].elo)
 
 
-def simulate_sprt(elo, runs=1000, max_pairs=1000, draw=0.3, seed=7):
-    """Share of runs accepting H1 (0, 50), each pair two independent matches."""
+def match_probabilities(elo, draw, normalized):
+    """(loss, draw, win) of one match with this draw rate, logistic or normalized Elo."""
+    if not normalized:
+        rate = stats.elo_to_rate(elo)
+    else:
+        # Independent matches: nElo = (rate - 1/2) / sqrt(rate (1 - rate) - draw / 4) * 800 / ln 10.
+        def gap(rate):
+            return (rate - 0.5) / math.sqrt(rate * (1 - rate) - draw / 4) * stats.NELO_PER_T - elo
+        rate = brentq(gap, 0.5 - 0.2, 0.5 + 0.2)
+    win = rate - draw / 2
+    return [1 - win - draw, draw, win]
+
+
+def simulate_sprt(elo, spec, draw, runs=1000, max_pairs=DEFAULT_MAX_SEEDS, seed=7):
+    """(share of runs accepting H1 by the cap, mean pairs played), each pair two independent matches."""
     rng = np.random.default_rng(seed)
-    win = stats.elo_to_rate(elo) - draw / 2
-    match = rng.choice(3, size=(runs, max_pairs, 2), p=[1 - win - draw, draw, win])  # 0 loss, 1 draw, 2 win
+    match = rng.choice(3, size=(runs, max_pairs, 2), p=match_probabilities(elo, draw, spec.normalized))
     outcome = match.sum(axis=2)  # pair score in half points: 0..4
     counts = np.cumsum(np.eye(5, dtype=np.int32)[outcome], axis=1)
-    llr = stats.llr_from_counts(counts, 0, 50)
-    lower, upper = stats.sprt_bounds()
+    llr = stats.llr_from_counts(counts, spec.elo0, spec.elo1, spec.normalized)
+    lower, upper = stats.sprt_bounds(spec.alpha, spec.beta)
     crossed = (llr >= upper) | (llr <= lower)
-    first = np.where(crossed.any(axis=1), crossed.argmax(axis=1), max_pairs - 1)
+    decided = crossed.any(axis=1)
+    first = np.where(decided, crossed.argmax(axis=1), max_pairs - 1)
     final = llr[np.arange(runs), first]
-    return float(np.mean(final >= upper))
+    return float(np.mean(decided & (final >= upper))), float(np.mean(first + 1))
 
 
-def test_sprt_error_rates_by_simulation():
-    assert simulate_sprt(0) <= 0.06
-    assert simulate_sprt(100) >= 0.95
+LOGISTIC = parse_sprt(DEFAULT_SPRT)
+NORMALIZED = parse_sprt("nelo:0,50")
+
+
+@pytest.mark.parametrize("spec", [LOGISTIC, NORMALIZED], ids=["logistic", "normalized"])
+@pytest.mark.parametrize("draw", [0.1, 0.6])
+def test_sprt_error_rates_by_simulation_at_the_defaults(spec, draw):
+    """At H0 it accepts H1 at most alpha of the time; at H1, within the default
+    cap, at least 1 - beta less a point (the normal approximation's share)."""
+    false_h1, _ = simulate_sprt(spec.elo0, spec, draw)
+    power, pairs = simulate_sprt(spec.elo1, spec, draw, seed=8)
+    assert false_h1 <= spec.alpha + 0.015
+    assert power >= 1 - spec.beta - 0.015
+    if spec.normalized:
+        # Normalized bounds: the length the test announces holds whatever the draw rate.
+        expected = stats.expected_length(spec.elo0, spec.elo1, spec.alpha, spec.beta, True)[1]
+        assert pairs == pytest.approx(expected, rel=0.2)
+
+
+@pytest.mark.parametrize("start, drift, variance, steps", [
+    (0.0, 0.0, 1.0, 2.944439 ** 2),              # no drift: (x - a)(b - x) / variance
+    (0.0, 3.0, 1.0, 2.944439 / 3.0),             # strong drift: the distance over the drift
+    (0.0, -3.0, 1.0, 2.944439 / 3.0),
+    (0.0, 0.5, 1.0, 2.944439 * (1 - 2 / (1 + math.exp(2 * 2.944439 * 0.5))) / 0.5),   # both bounds in reach
+    (3.0, 0.1, 1.0, 0.0),                        # decided already
+])
+def test_expected_steps(start, drift, variance, steps):
+    got = stats.expected_steps(start, stats.sprt_bounds(), drift, variance)
+    assert got == pytest.approx(steps, rel=0.03)

@@ -104,7 +104,7 @@ def executable(path, text):
 def test_a_round_of_two_programs_adds_up(tmp_path):
     out = str(tmp_path / "t")
     r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "2", "--length", LENGTH, "--jobs", "2",
-             "--out", out])
+             "--out", out, "--seed-offset", "0"])
     assert r.returncode == 0, r.stdout + r.stderr
     with open(os.path.join(out, "results.csv")) as f:
         header = f.readline().strip().split(",")
@@ -124,8 +124,8 @@ def test_a_round_of_two_programs_adds_up(tmp_path):
     yellow_wins = sum(int(r["yellow_goals"]) > int(r["blue_goals"]) for r in rows)
     m = re.search(r"colour: yellow won (\d+), drew (\d+), lost (\d+) of 4 matches", r.stdout)
     assert m and int(m.group(1)) == yellow_wins, r.stdout
-    assert "agent against agent-b: cannot tell yet (2 complete pairs; a verdict needs 6)" in r.stdout
-    m = re.search(r"agent \u2212 agent-b: 2 pairs, pentanomial (\d) (\d) (\d) (\d) (\d)", r.stdout)
+    assert "agent-b against agent: cannot tell yet (2 complete pairs; a verdict needs 6)" in r.stdout
+    m = re.search(r"agent-b \u2212 agent: 2 pairs, pentanomial (\d) (\d) (\d) (\d) (\d)", r.stdout)
     assert m and sum(int(g) for g in m.groups()) == 2, r.stdout
 
     # Pinned: the copies are what the build had, and their hashes are recorded.
@@ -146,10 +146,11 @@ def test_a_round_of_two_programs_adds_up(tmp_path):
 def test_sprt_decides_for_agent_against_a_program_that_exits_at_once(tmp_path):
     quitter = executable(str(tmp_path / "quitter"), "#!/bin/sh\nexit 3\n")
     out = str(tmp_path / "t")
-    r = run([TOURNAMENT, "--programs", "agent," + quitter, "--sprt", "0,50", "--length", "3", "--jobs", "4",
-             "--out", out])
+    r = run([TOURNAMENT, "--programs", "agent," + quitter, "--baseline", quitter, "--sprt", "0,50", "--length",
+             "3", "--jobs", "4", "--out", out])
     assert r.returncode == 0, r.stdout + r.stderr
-    m = re.search(r"agent plays better than \S+ \(SPRT H1 accepted, LLR [0-9.]+ \u2265 2.94, (\d+) seeds\)", r.stdout)
+    m = re.search(r"agent plays better than \S+ \(SPRT H1 accepted: nearer \+50 than \+0 Elo, LLR [0-9.]+ "
+                  r"\u2265 2.94, (\d+) seeds\)", r.stdout)
     assert m and int(m.group(1)) <= 16, r.stdout
     rows = read_rows(out)
     check_rows_against_records(out, rows)
@@ -159,6 +160,67 @@ def test_sprt_decides_for_agent_against_a_program_that_exits_at_once(tmp_path):
         assert row["note"].endswith("a loss for " + side)
     with open(os.path.join(out, "report.html")) as f:
         assert f.read().count('class="chart llr"') == 1
+
+
+def test_a_gauntlet_plays_each_candidate_against_the_baseline_only(tmp_path):
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", "agent-b,agent,agent-c", "--baseline", "agent", "--seeds", "1",
+             "--length", "2", "--jobs", "2", "--out", out])
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert sorted((row["yellow_program"], row["blue_program"]) for row in read_rows(out)) == [
+        ("agent", "agent-b"), ("agent", "agent-c"), ("agent-b", "agent"), ("agent-c", "agent")]
+    for candidate in ("agent-b", "agent-c"):
+        assert "%s against agent: cannot tell yet (1 complete pair; a verdict needs 6)" % candidate in r.stdout
+    assert re.search(r"^agent\s+4 .* 0 \(baseline\)$", r.stdout, re.M), r.stdout
+    with open(os.path.join(out, "report.html")) as f:
+        assert f.read().count('class="identical"') == 2
+
+
+def test_two_programs_that_both_fail_are_a_broken_match_not_a_verdict(tmp_path):
+    first = executable(str(tmp_path / "first"), "#!/bin/sh\nexit 3\n")
+    second = executable(str(tmp_path / "second"), "#!/bin/sh\nexit 3\n")
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", first + "," + second, "--sprt", "--length", "3", "--jobs", "2", "--out", out])
+    assert r.returncode == 1, r.stdout + r.stderr
+    assert re.fullmatch(r"tournament.sh: match s\d+-\d-\w+-vs-\d-\w+ failed 3 times \(both programs failed to "
+                        r"start \(one in each colour\)\); a broken match is no evidence, so there is no verdict",
+                        r.stderr.strip()), r.stderr
+    assert "accepted" not in r.stdout and "plays" not in r.stdout and "contender" not in r.stdout
+
+
+def test_an_agent_that_hangs_after_connecting_loses_as_a_crash_would(tmp_path):
+    hung = executable(str(tmp_path / "hung"),
+                      "#!/bin/sh\n# Plays for a moment, then stops answering while staying alive.\n"
+                      "'%s' \"$@\" &\npid=$!\ntrap 'kill -KILL $pid; exit 0' TERM INT\nsleep 0.3\n"
+                      "kill -STOP $pid\nwhile :; do sleep 0.05; done\n" % os.path.join(BUILD, "agent"))
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", "agent," + hung, "--seeds", "1", "--length", "3", "--jobs", "2",
+             "--out", out])
+    assert r.returncode == 0, r.stdout + r.stderr
+    rows = read_rows(out)
+    assert len(rows) == 2
+    for row in rows:
+        side = "yellow" if row["yellow_program"] == hung else "blue"
+        assert row[side + "_exit"] == "running running running"
+        assert re.search(r"GO left \d+ of \d+ steps unanswered.*a loss for " + side, row["note"]), row
+    assert table_rows(r.stdout)[hung][1:4] == (0, 0, 2), r.stdout
+
+
+def test_seed_offset_is_recorded_and_repeats_a_run(tmp_path):
+    first = str(tmp_path / "a")
+    r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--length", "2", "--out", first])
+    assert r.returncode == 0, r.stdout + r.stderr
+    offset = plan(first)["seed_offset"]
+    assert offset > 0 and "seeds %d to %d" % (offset + 1, offset + 1) in r.stdout
+    again = str(tmp_path / "b")
+    r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--length", "2", "--out", again,
+             "--seed-offset", str(offset)])
+    assert r.returncode == 0, r.stdout + r.stderr
+    rows = [read_rows(d) for d in (first, again)]
+    assert [row["seed"] for row in rows[0]] == [str(offset + 1)] * 2
+    for a, b in zip(*rows):
+        assert (a["folder"], a["yellow_goals"], a["blue_goals"]) == (b["folder"], b["yellow_goals"], b["blue_goals"])
+        assert record_ends(os.path.join(first, a["folder"]))[1] == record_ends(os.path.join(again, b["folder"]))[1]
 
 
 def test_a_pinned_copy_of_itself_is_never_called_better_and_spaces_are_fine(tmp_path):
@@ -171,8 +233,11 @@ def test_a_pinned_copy_of_itself_is_never_called_better_and_spaces_are_fine(tmp_
              "--jobs", "4", "--out", out])
     assert r.returncode == 0, r.stdout + r.stderr
     assert "plays better than" not in r.stdout
-    assert re.search(r"agent does not play \+50 Elo better than .*H0 accepted|no decision after 12 seeds",
+    assert re.search(r"agent copy does not play \+50 Elo better than agent .*H0 accepted|no decision after 12 seeds",
                      r.stdout), r.stdout
+    # A copy plays every seed as the original does.
+    m = re.search(r"(\d+) of (\d+) pairs identical in both colours", r.stdout)
+    assert m and m.group(1) == m.group(2), r.stdout
     rows = read_rows(out)
     assert rows and all(row["note"] == "" or "unanswered" in row["note"] for row in rows)
     check_rows_against_records(out, rows)
@@ -186,10 +251,11 @@ def test_a_rebuild_mid_tournament_changes_nothing_and_settings_reach_every_robot
     pinned_hash = sha256(program)
     out = str(tmp_path / "t")
     proc = start([TOURNAMENT, "--programs", program + ":KICKABLE=120,agent-b", "--seeds", "2", "--length",
-                  LENGTH, "--jobs", "1", "--out", out])
+                  LENGTH, "--jobs", "1", "--out", out, "--seed-offset", "0"])
     deadline = time.time() + RUN_TIMEOUT
     while time.time() < deadline and not glob.glob(os.path.join(out, "s0001-*", "run.json")):
         time.sleep(0.05)
+    assert proc.poll() is None, "the tournament ended before the rebuild"
     # The "rebuild": the source now quits at once.
     os.remove(program)
     executable(program, "#!/bin/sh\nexit 3\n")
@@ -355,10 +421,19 @@ BAD = [
     ([TOURNAMENT, "--programs", "agent,agent", "--seeds", "1"], "twice"),
     ([TOURNAMENT, "--resume", "TMP"], "not a tournament folder"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--jobs", "0"], "--jobs needs"),
-    ([TOURNAMENT, "--programs", "agent,agent-b,agent-c", "--sprt", "0,50"], "--sprt tests two contenders"),
+    ([TOURNAMENT, "--programs", "agent,agent-b,agent-c", "--sprt", "0,50"], "--sprt tests one candidate"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "nelo:5,0"], "ELO0 below ELO1"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "--alpha", "0.7"], "--alpha needs an error rate"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--beta", "0.1"], "--alpha and --beta are the error rates"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--baseline", "agent-c"], "--baseline agent-c is none of"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--seed-offset", "x"], "--seed-offset needs a whole number"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--seeds", "2"], "--seeds is given twice"),
+    ([TOURNAMENT, "--programs", "agent,agent-b:KICKABLE=abc"], "KICKABLE=abc: expected a number"),
+    ([TOURNAMENT, "--programs", "agent,agent-b@NONE"], "cannot read"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "50,0"], "ELO0 below ELO1"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--sprt", "--max-seeds", "0"], "--max-seeds needs"),
     ([TOURNAMENT, "--programs", "agent,agent-b:NO_SUCH_KEY=1"], "NO_SUCH_KEY=1: no such key"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--length=ten"], "--length needs"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--frobnicate"], "unknown option --frobnicate"),
     ([PLAY, "--length", "0"], "--length needs seconds greater than 0"),
     ([PLAY, "--length", "abc"], "--length needs"),
