@@ -1,0 +1,100 @@
+"""The options of lab tune, parsed with argparse and checked before anything
+is created; any fault is one line (Refused)."""
+import argparse
+import os
+import re
+
+from ..errors import Refused
+from ..tournament.options import check_length, whole
+from .params import parse_params
+
+# The field family draws the field's sizes per seed; the plain 3v3 field otherwise.
+FAMILY_SCENARIO = "scenario-3v3-family.ini"
+PLAIN_SCENARIO = "scenario-3v3.ini"
+DEFAULT_ITERATIONS = 200
+MAX_ITERATIONS = 100000
+DEFAULT_LENGTH = "60"
+DEFAULT_VERIFY_SEEDS = 200
+MAX_VERIFY_SEEDS = 1000
+MAX_SEED_OFFSET = 10 ** 12
+
+DESCRIPTION = """Tunes number settings of an agent with SPSA: each iteration plays a
+colour-swapped pair of the settings perturbed up (θ+) against down (θ−) on a fresh
+seed and moves the settings towards the side that scored; at the end tuned.ini and
+tune.html in the run folder, then a sequential test of the tuned settings against the
+starting ones."""
+
+EPILOG = """KEY is a number setting of config.ini or velocidade.ini for every robot, or
+GO:KEY for the goalkeeper alone. C_END (default (MAX-MIN)/20) is the perturbation and
+R_END (default 0.2) the learning rate at the last iteration, as the chess testing
+frameworks write them. Environment: SOCCER_BUILD_DIR=DIR takes the programs from DIR."""
+
+
+class Parser(argparse.ArgumentParser):
+    def error(self, message):
+        raise Refused(message)
+
+
+class HelpAsked(Exception):
+    pass
+
+
+def parser(prog: str) -> Parser:
+    p = Parser(prog=prog, description=DESCRIPTION, epilog=EPILOG, add_help=False,
+               formatter_class=argparse.RawDescriptionHelpFormatter, allow_abbrev=False)
+    p.add_argument("--param", action="append", default=[], metavar="KEY=START,MIN,MAX[,C_END[,R_END]]",
+                   help="a setting to tune (repeatable)")
+    p.add_argument("--iterations", metavar="N", help=f"pairs to play (default {DEFAULT_ITERATIONS})")
+    p.add_argument("--program", default="agent", help="agent, agent-b, agent-c or an agent's path (default agent)")
+    p.add_argument("--scenario", metavar="FILE", help=f"the field (default config/{FAMILY_SCENARIO} "
+                                                      f"when there is one, else config/{PLAIN_SCENARIO})")
+    p.add_argument("--length", metavar="SECONDS", help=f"play time of each match (default {DEFAULT_LENGTH})")
+    p.add_argument("--jobs", metavar="N", help="matches at once (default: the number of cores)")
+    p.add_argument("--hosts", metavar="FILE", default="", help="spread the matches over these machines "
+                                                               "(GNU parallel's ssh login file), as the tournament")
+    p.add_argument("--out", metavar="DIR", default="", help="the run folder (default runs/tune-<date-time>/)")
+    p.add_argument("--resume", metavar="DIR", default="", help="go on with the run in DIR on the same path")
+    p.add_argument("--seed-offset", metavar="N", help="seeds of the pairs start after N (default: drawn)")
+    p.add_argument("--verify-max-seeds", metavar="N", help=f"most seeds of the verification "
+                                                           f"(default {DEFAULT_VERIFY_SEEDS})")
+    p.add_argument("--no-verify", action="store_true", help="no sequential test at the end")
+    p.add_argument("--help", "-h", action="store_true", help="this text")
+    return p
+
+
+def parse(argv: list, prog: str):
+    p = parser(prog)
+    o = p.parse_args(argv)
+    if o.help:
+        raise HelpAsked(p.format_help())
+    if o.resume:
+        given = [n for n in ("param", "iterations", "program", "scenario", "length", "out", "seed_offset")
+                 if getattr(o, n)]
+        if given:
+            raise Refused(f"--resume goes on with the run's own settings; "
+                          f"--{given[0].replace('_', '-')} cannot go with it")
+        return o
+    o.params = parse_params(o.param)
+    o.iterations = whole(o.iterations, "--iterations", 1, MAX_ITERATIONS) if o.iterations is not None \
+        else DEFAULT_ITERATIONS
+    o.length = check_length(o.length) if o.length is not None else DEFAULT_LENGTH
+    if o.seed_offset is not None:
+        if not re.fullmatch(r"[0-9]{1,13}", o.seed_offset) or int(o.seed_offset) > MAX_SEED_OFFSET:
+            raise Refused(f"--seed-offset needs a whole number from 0 to {MAX_SEED_OFFSET} "
+                          f"(got '{o.seed_offset}')")
+        o.seed_offset = int(o.seed_offset)
+    if o.scenario is not None and not os.path.isfile(o.scenario):
+        raise Refused(f"--scenario {o.scenario} is not a file")
+    return o
+
+
+def check_common(o) -> None:
+    """The options a resumed run takes too."""
+    o.verify_max_seeds = whole(o.verify_max_seeds, "--verify-max-seeds", 1, MAX_VERIFY_SEEDS) \
+        if o.verify_max_seeds is not None else DEFAULT_VERIFY_SEEDS
+    o.jobs = whole(o.jobs, "--jobs", 1, 256) if o.jobs is not None else (os.cpu_count() or 2)
+
+
+def default_scenario(config_dir: str) -> str:
+    family = os.path.join(config_dir, FAMILY_SCENARIO)
+    return family if os.path.isfile(family) else os.path.join(config_dir, PLAIN_SCENARIO)

@@ -1,0 +1,145 @@
+"""The end of a tuning run: the tuned settings as files, and their sequential
+test against the starting ones, played by the tournament through its public
+entry (a subprocess), its output kept in the run folder."""
+import csv
+import os
+import re
+import subprocess
+import sys
+
+from ..settings_schema import read_settings_file
+from ..tournament.results import pairs_of, read_match
+from ..tournament.stats import llr_from_counts, sprt_bounds
+from .params import ROLE, settings_of, split_key
+
+TUNED = "tuned.ini"
+TUNED_GO = "tuned-go.ini"
+START = "start.ini"
+VERIFY_DIR = "verify"
+SPRT = (0.0, 50.0)
+
+
+def settings_text(pairs: list, note: str) -> str:
+    return f"# {note}\n" + "".join(f"{k}={v}\n" for k, v in pairs)
+
+
+def write_settings(run: str, params: list, state: dict) -> list:
+    """tuned.ini (and tuned-go.ini for the goalkeeper's own keys, which a
+    settings file cannot tell apart) and start.ini; the names written."""
+    written = []
+    for name, go_name, values, what in ((TUNED, TUNED_GO, state["theta"], "tuned"),
+                                        (START, "start-go.ini", [p.start for p in params], "starting")):
+        pairs = settings_of(params, values)
+        team = [(k, v) for k, v in pairs if not split_key(k)[0]]
+        go = [(split_key(k)[1], v) for k, v in pairs if split_key(k)[0] == ROLE]
+        note = f"{what} settings for every robot, after {state['done']} of {state['iterations']} iterations"
+        if go:
+            note += f"; the goalkeeper's own are in {go_name}"
+        write_file(os.path.join(run, name), settings_text(team, note))
+        written.append(name)
+        if go:
+            write_file(os.path.join(run, go_name),
+                       settings_text(go, f"{what} settings for the goalkeeper (GO) only"))
+            written.append(go_name)
+    return [w for w in written if not w.startswith("start")]
+
+
+def write_file(path: str, text: str) -> None:
+    with open(path + ".partial", "w", encoding="utf-8") as f:
+        f.write(text)
+    os.replace(path + ".partial", path)
+
+
+def tournament_help() -> str:
+    r = subprocess.run([sys.executable, "-B", "-m", "lab", "tournament", "--help"], capture_output=True,
+                       text=True, timeout=60, cwd=os.path.dirname(os.path.dirname(os.path.dirname(
+                           os.path.abspath(__file__)))))
+    return r.stdout
+
+
+def contender(program: str, path: str, by_file: bool) -> str:
+    """A tournament contender of `program` with the settings of file `path`."""
+    if by_file:
+        return f"{program}@{path}"
+    return program + "".join(f":{k}={v}" for k, v in read_settings_file(path).items())
+
+
+def verify(t, o, layout, hosts: list) -> int:
+    """Runs the sequential test; its exit status (0 with a verdict)."""
+    run, state = t.run, t.state
+    if any(split_key(p.name)[0] for p in t.params):
+        t.say("no verification: a tournament contender cannot carry the goalkeeper's own settings "
+              f"({TUNED_GO}); play them with team or play", sys.stderr)
+        return 0
+    tuned, start = (read_settings_file(os.path.join(run, n)) for n in (TUNED, START))
+    if tuned == start:
+        t.say("no verification: the tuned values are the starting ones")
+        return 0
+    usage = tournament_help()
+    by_file = "@FILE" in usage
+    program = os.path.join(run, state["program"])
+    labels = [contender(program, os.path.join(run, name), by_file) for name in (TUNED, START)]
+    state["verify_labels"] = labels
+    argv = [sys.executable, "-B", "-m", "lab", "tournament", "--programs", ",".join(labels),
+            "--sprt", "%g,%g" % SPRT, "--max-seeds", str(o.verify_max_seeds), "--length", state["length"],
+            "--jobs", str(o.jobs), "--out", os.path.join(run, VERIFY_DIR)]
+    if "--seed-offset" in usage:
+        # Fresh seeds: past every seed the tuning played.
+        argv += ["--seed-offset", str(state["seed_offset"] + state["iterations"] + 1)]
+    if o.hosts:
+        argv += ["--hosts", o.hosts]
+    t.say("verification: a sequential test of the tuned settings against the starting ones")
+    env = dict(os.environ, LAB_PROG=f"{t.prog} (verification)", SOCCER_BUILD_DIR=layout.build_dir)
+    with open(os.path.join(run, "verify.txt"), "w", encoding="utf-8") as log:
+        proc = subprocess.Popen(argv, stdout=subprocess.PIPE, text=True, env=env, cwd=layout.root)
+        for line in proc.stdout:
+            sys.stdout.write(line)
+            log.write(line)
+        status = proc.wait()
+    verdict = verdict_lines(run)
+    if status == 0 and verdict:
+        t.say("verdict: " + verdict[-1])
+    else:
+        t.say(f"the verification did not end with a verdict (status {status}); see "
+              f"{os.path.join(run, 'verify.txt')}", sys.stderr)
+    return status
+
+
+def verdict_lines(run: str) -> list:
+    try:
+        with open(os.path.join(run, "verify.txt"), encoding="utf-8") as f:
+            text = f.read()
+    except OSError:
+        return []
+    return [l.strip() for l in text.splitlines() if "SPRT" in l or re.search(r"Elo .*pairs?|pairs?.*Elo", l)]
+
+
+def read_verification(run: str, state: dict) -> dict:
+    """{verdict lines, LLR trace, bounds} from the verification's files; {} when there is none."""
+    folder = os.path.join(run, VERIFY_DIR)
+    path = os.path.join(folder, "results.csv")
+    if not os.path.isfile(path):
+        return {}
+    results, labels = [], []
+    with open(path, newline="", encoding="utf-8") as f:
+        for row in csv.DictReader(f):
+            for label in (row["yellow_program"], row["blue_program"]):
+                if label not in labels:
+                    labels.append(label)
+            y, b = labels.index(row["yellow_program"]), labels.index(row["blue_program"])
+            try:
+                m = read_match(os.path.join(folder, row["folder"]), int(row["seed"]), y, b, row["folder"])
+            except (OSError, ValueError, KeyError, TypeError, AttributeError):
+                m = None
+            if m is not None:
+                results.append(m)
+    tuned_label = (state.get("verify_labels") or [""])[0]
+    if len(labels) != 2 or tuned_label not in labels:
+        return {"verdict": verdict_lines(run), "trace": [], "bounds": sprt_bounds()}
+    tuned = labels.index(tuned_label)
+    pairs, _ = pairs_of(results, tuned, 1 - tuned)
+    counts, trace = [0] * 5, []
+    for p in pairs:
+        counts[int(p.score * 2)] += 1
+        trace.append(llr_from_counts(counts, *SPRT))
+    return {"verdict": verdict_lines(run), "trace": trace, "bounds": sprt_bounds()}
