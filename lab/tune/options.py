@@ -45,7 +45,7 @@ def parser(prog: str) -> Parser:
     p.add_argument("--param", action="append", default=[], metavar="KEY=START,MIN,MAX[,C_END[,R_END]]",
                    help="a setting to tune (repeatable)")
     p.add_argument("--iterations", metavar="N", help=f"pairs to play (default {DEFAULT_ITERATIONS})")
-    p.add_argument("--program", default="agent", help="agent, agent-b, agent-c or an agent's path (default agent)")
+    p.add_argument("--program", help="agent, agent-b, agent-c or an agent's path (default agent)")
     p.add_argument("--scenario", metavar="FILE", help=f"the field (default config/{FAMILY_SCENARIO} "
                                                       f"when there is one, else config/{PLAIN_SCENARIO})")
     p.add_argument("--length", metavar="SECONDS", help=f"play time of each match (default {DEFAULT_LENGTH})")
@@ -75,6 +75,7 @@ def parse(argv: list, prog: str):
                           f"--{given[0].replace('_', '-')} cannot go with it")
         return o
     o.params = parse_params(o.param)
+    o.program = o.program or "agent"
     o.iterations = whole(o.iterations, "--iterations", 1, MAX_ITERATIONS) if o.iterations is not None \
         else DEFAULT_ITERATIONS
     o.length = check_length(o.length) if o.length is not None else DEFAULT_LENGTH

@@ -50,18 +50,18 @@ def write_file(path: str, text: str) -> None:
     os.replace(path + ".partial", path)
 
 
-def tournament_help() -> str:
+def tournament_help(run: str) -> str:
     r = subprocess.run([sys.executable, "-B", "-m", "lab", "tournament", "--help"], capture_output=True,
-                       text=True, timeout=60, cwd=os.path.dirname(os.path.dirname(os.path.dirname(
-                           os.path.abspath(__file__)))))
+                       text=True, timeout=60, cwd=run)
     return r.stdout
 
 
-def contender(program: str, path: str, by_file: bool) -> str:
-    """A tournament contender of `program` with the settings of file `path`."""
+def contender(run: str, program: str, path: str, by_file: bool) -> str:
+    """A tournament contender of `program` with the settings of file `path`
+    (both relative to the run folder, where it is run)."""
     if by_file:
         return f"{program}@{path}"
-    return program + "".join(f":{k}={v}" for k, v in read_settings_file(path).items())
+    return program + "".join(f":{k}={v}" for k, v in read_settings_file(os.path.join(run, path)).items())
 
 
 def verify(t, o, layout, hosts: list) -> int:
@@ -75,14 +75,15 @@ def verify(t, o, layout, hosts: list) -> int:
     if tuned == start:
         t.say("no verification: the tuned values are the starting ones")
         return 0
-    usage = tournament_help()
+    # Run in the run folder, the verification takes the kit's lab and config
+    # (so the tuning's scenario) and names the contenders shortly.
+    usage = tournament_help(run)
     by_file = "@FILE" in usage
-    program = os.path.join(run, state["program"])
-    labels = [contender(program, os.path.join(run, name), by_file) for name in (TUNED, START)]
+    labels = [contender(run, state["program"], name, by_file) for name in (TUNED, START)]
     state["verify_labels"] = labels
     argv = [sys.executable, "-B", "-m", "lab", "tournament", "--programs", ",".join(labels),
             "--sprt", "%g,%g" % SPRT, "--max-seeds", str(o.verify_max_seeds), "--length", state["length"],
-            "--jobs", str(o.jobs), "--out", os.path.join(run, VERIFY_DIR)]
+            "--jobs", str(o.jobs), "--out", VERIFY_DIR]
     if "--seed-offset" in usage:
         # Fresh seeds: past every seed the tuning played.
         argv += ["--seed-offset", str(state["seed_offset"] + state["iterations"] + 1)]
@@ -91,7 +92,7 @@ def verify(t, o, layout, hosts: list) -> int:
     t.say("verification: a sequential test of the tuned settings against the starting ones")
     env = dict(os.environ, LAB_PROG=f"{t.prog} (verification)", SOCCER_BUILD_DIR=layout.build_dir)
     with open(os.path.join(run, "verify.txt"), "w", encoding="utf-8") as log:
-        proc = subprocess.Popen(argv, stdout=subprocess.PIPE, text=True, env=env, cwd=layout.root)
+        proc = subprocess.Popen(argv, stdout=subprocess.PIPE, text=True, env=env, cwd=run)
         for line in proc.stdout:
             sys.stdout.write(line)
             log.write(line)
