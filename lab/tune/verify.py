@@ -7,7 +7,7 @@ import re
 import subprocess
 import sys
 
-from ..settings_schema import read_settings_file
+from ..settings_schema import CONFIG, SETTINGS, read_settings_file
 from ..tournament.results import pairs_of, read_match
 from ..tournament.stats import llr_from_counts, sprt_bounds
 from .params import ROLE, settings_of, split_key
@@ -79,9 +79,15 @@ def verify(t, o, layout, hosts: list) -> int:
     # (so the tuning's scenario) and names the contenders shortly.
     usage = tournament_help(run)
     by_file = "@FILE" in usage
+    if not by_file and any(SETTINGS[k].file != CONFIG for k in tuned):
+        t.say(f"no verification: this lab's tournament takes config.ini keys only as a contender's "
+              f"settings; {', '.join(k for k in tuned if SETTINGS[k].file != CONFIG)} is not one", sys.stderr)
+        return 0
     labels = [contender(run, state["program"], name, by_file) for name in (TUNED, START)]
     state["verify_labels"] = labels
-    argv = [sys.executable, "-B", "-m", "lab", "tournament", "--programs", ",".join(labels),
+    # A tournament with a baseline judges the others against the first contender.
+    order = labels[::-1] if "--baseline" in usage else labels
+    argv = [sys.executable, "-B", "-m", "lab", "tournament", "--programs", ",".join(order),
             "--sprt", "%g,%g" % SPRT, "--max-seeds", str(o.verify_max_seeds), "--length", state["length"],
             "--jobs", str(o.jobs), "--out", VERIFY_DIR]
     if "--seed-offset" in usage:
@@ -112,7 +118,11 @@ def verdict_lines(run: str) -> list:
             text = f.read()
     except OSError:
         return []
-    return [l.strip() for l in text.splitlines() if "SPRT" in l or re.search(r"Elo .*pairs?|pairs?.*Elo", l)]
+    lines = [l.strip() for l in text.splitlines()]
+    # The pairing's figures (pairs, Elo) and the verdict, which names the test in brackets.
+    figures = [l for l in lines if re.search(r"\bpairs?\b.*\bElo\b", l) and "(SPRT" not in l]
+    verdicts = [l for l in lines if "(SPRT" in l]
+    return figures[-1:] + verdicts[-1:]
 
 
 def read_verification(run: str, state: dict) -> dict:

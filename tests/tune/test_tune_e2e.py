@@ -110,3 +110,23 @@ def test_an_existing_out_folder_is_refused(finished):
     r = tune(PARAMS + ["--out", run])
     assert r.returncode == 1 and "exists already" in r.stderr
     assert sorted(os.listdir(run)) == before
+
+
+def test_a_finished_run_resumed_is_verified_by_the_tournament(tmp_path):
+    run = str(tmp_path / "run")
+    r = tune(["--param", "KICKABLE=80,40,200", "--iterations", "1", "--length", "4", "--jobs", "2",
+              "--no-verify", "--out", run])
+    assert r.returncode == 0, r.stderr
+    state = state_of(run)
+    # As if the run had moved: the verification plays these against the start.
+    state["theta"] = [150.0]
+    with open(os.path.join(run, "tune.json"), "w") as f:
+        json.dump(state, f)
+    r = tune(["--resume", run, "--verify-max-seeds", "2", "--jobs", "2"])
+    assert r.returncode == 0, r.stderr
+    assert "verdict:" in r.stdout and "KICKABLE=150" in r.stdout
+    assert os.path.isfile(os.path.join(run, "verify", "results.csv"))
+    assert read_settings_file(os.path.join(run, "tuned.ini")) == {"KICKABLE": "150"}
+    with open(os.path.join(run, "tune.html")) as f:
+        page = f.read()
+    assert page.count("<svg") == 3 and "Log-likelihood ratio" in page and "SPRT" in page
