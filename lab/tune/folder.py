@@ -97,4 +97,8 @@ def make_kit(folder: str, layout: Layout, program: str, simserver: str, scenario
 
 
 def lock(folder: str) -> Lock:
-    return Lock(folder)
+    """The folder's lock for the life of this run; Refused when another run holds it."""
+    try:
+        return Lock(folder)
+    except Refused:
+        raise Refused(f"another tuning run is using {folder} (its lock is held)") from None

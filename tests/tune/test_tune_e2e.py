@@ -130,3 +130,25 @@ def test_a_finished_run_resumed_is_verified_by_the_tournament(tmp_path):
     with open(os.path.join(run, "tune.html")) as f:
         page = f.read()
     assert page.count("<svg") == 3 and "Log-likelihood ratio" in page and "SPRT" in page
+
+
+def test_a_run_in_use_is_not_resumed_twice(finished):
+    import fcntl
+    run, _ = finished
+    with open(os.path.join(run, "lock"), "a") as held:
+        fcntl.flock(held, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        r = tune(["--resume", run, "--no-verify"])
+    assert r.returncode == 1 and "another tuning run is using" in r.stderr
+
+
+def test_matches_that_never_finish_stop_the_run_naming_one(tmp_path):
+    # An executable whose interpreter is missing: the agents can never be started.
+    program = tmp_path / "broken-agent"
+    program.write_text("#!/nonexistent/interpreter\n")
+    program.chmod(0o755)
+    run = str(tmp_path / "run")
+    r = tune(["--param", "KICKABLE=80,40,200", "--iterations", "2", "--length", "4", "--jobs", "2",
+              "--program", str(program), "--no-verify", "--out", run])
+    assert r.returncode == 1
+    assert "match k0001-plus-" in r.stderr and "did not finish in 3 tries" in r.stderr
+    assert state_of(run)["done"] == 0 and state_of(run)["history"] == []
