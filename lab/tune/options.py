@@ -14,9 +14,9 @@ PLAIN_SCENARIO = "scenario-3v3.ini"
 DEFAULT_ITERATIONS = 200
 MAX_ITERATIONS = 100000
 DEFAULT_LENGTH = "60"
-DEFAULT_VERIFY_SEEDS = 200
 MAX_VERIFY_SEEDS = 1000
-MAX_SEED_OFFSET = 10 ** 12
+# Below the tournament's largest offset, with room for the verification's seeds past the run's.
+MAX_SEED_OFFSET = 10 ** 11
 
 DESCRIPTION = """Tunes number settings of an agent with SPSA: each iteration plays a
 colour-swapped pair of the settings perturbed up (θ+) against down (θ−) on a fresh
@@ -55,8 +55,8 @@ def parser(prog: str) -> Parser:
     p.add_argument("--out", metavar="DIR", default="", help="the run folder (default runs/tune-<date-time>/)")
     p.add_argument("--resume", metavar="DIR", default="", help="go on with the run in DIR on the same path")
     p.add_argument("--seed-offset", metavar="N", help="seeds of the pairs start after N (default: drawn)")
-    p.add_argument("--verify-max-seeds", metavar="N", help=f"most seeds of the verification "
-                                                           f"(default {DEFAULT_VERIFY_SEEDS})")
+    p.add_argument("--verify-max-seeds", metavar="N", help="most seeds of the verification "
+                                                           "(default: the tournament's)")
     p.add_argument("--no-verify", action="store_true", help="no sequential test at the end")
     p.add_argument("--help", "-h", action="store_true", help="this text")
     return p
@@ -80,7 +80,7 @@ def parse(argv: list, prog: str):
         else DEFAULT_ITERATIONS
     o.length = check_length(o.length) if o.length is not None else DEFAULT_LENGTH
     if o.seed_offset is not None:
-        if not re.fullmatch(r"[0-9]{1,13}", o.seed_offset) or int(o.seed_offset) > MAX_SEED_OFFSET:
+        if not re.fullmatch(r"[0-9]{1,12}", o.seed_offset) or int(o.seed_offset) > MAX_SEED_OFFSET:
             raise Refused(f"--seed-offset needs a whole number from 0 to {MAX_SEED_OFFSET} "
                           f"(got '{o.seed_offset}')")
         o.seed_offset = int(o.seed_offset)
@@ -91,8 +91,8 @@ def parse(argv: list, prog: str):
 
 def check_common(o) -> None:
     """The options a resumed run takes too."""
-    o.verify_max_seeds = whole(o.verify_max_seeds, "--verify-max-seeds", 1, MAX_VERIFY_SEEDS) \
-        if o.verify_max_seeds is not None else DEFAULT_VERIFY_SEEDS
+    if o.verify_max_seeds is not None:
+        o.verify_max_seeds = whole(o.verify_max_seeds, "--verify-max-seeds", 1, MAX_VERIFY_SEEDS)
     o.jobs = whole(o.jobs, "--jobs", 1, 256) if o.jobs is not None else (os.cpu_count() or 2)
 
 

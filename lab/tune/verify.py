@@ -88,8 +88,10 @@ def verify(t, o, layout, hosts: list) -> int:
     # A tournament with a baseline judges the others against the first contender.
     order = labels[::-1] if "--baseline" in usage else labels
     argv = [sys.executable, "-B", "-m", "lab", "tournament", "--programs", ",".join(order),
-            "--sprt", "%g,%g" % SPRT, "--max-seeds", str(o.verify_max_seeds), "--length", state["length"],
+            "--sprt", "%g,%g" % SPRT, "--length", state["length"],
             "--jobs", str(o.jobs), "--out", VERIFY_DIR]
+    if o.verify_max_seeds is not None:
+        argv += ["--max-seeds", str(o.verify_max_seeds)]
     if "--seed-offset" in usage:
         # Fresh seeds: past every seed the tuning played.
         argv += ["--seed-offset", str(state["seed_offset"] + state["iterations"] + 1)]
