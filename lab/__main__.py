@@ -23,7 +23,11 @@ def main(argv: list[str]) -> int:
         return 1
     # Imported on demand so play and team never load the tournament's statistics.
     module = importlib.import_module(SUBCOMMANDS[name])
-    return module.main(argv[1:])
+    try:
+        return module.main(argv[1:])
+    except KeyboardInterrupt:
+        # Ctrl-C before the subcommand took over its signals: nothing was started yet.
+        return 130
 
 
 if __name__ == "__main__":

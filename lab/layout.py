@@ -44,7 +44,8 @@ def find_layout(environ=os.environ) -> Layout:
 
 
 def agent_program(program: str, layout: Layout, option: str) -> str:
-    """The path of PROGRAM: a name built in the build folder or the path of an executable."""
+    """The path of PROGRAM: a name built in the build folder or the path of an
+    executable; not yet checked to be built (play builds first)."""
     if "/" in program:
         path = os.path.abspath(program)
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
@@ -52,10 +53,23 @@ def agent_program(program: str, layout: Layout, option: str) -> str:
         return path
     if program in AGENT_NAMES:
         return os.path.join(layout.build_dir, program)
-    hint = ""
-    if "," in program:
-        hint = "; one program per team"
-    raise Refused(f"{option}: unknown program '{program}' (agent, agent-b, agent-c or the path of an executable{hint})")
+    hint = "; one program per team" if "," in program else ""
+    raise Refused(f"{option}: unknown program '{program}' ({', '.join(AGENT_NAMES)} "
+                  f"or the path of an executable{hint})")
+
+
+def require_built(path: str, layout: Layout) -> None:
+    """Refuses a program of the build folder that is not (yet) built."""
+    if not os.access(path, os.X_OK):
+        raise Refused(f"program {os.path.basename(path)} is not built ({path} is missing; "
+                      f"build it with cmake --build {layout.build_dir})")
+
+
+def resolve_program(program: str, layout: Layout, option: str) -> str:
+    """The lab's one program resolver: the path of a program that can be run."""
+    path = agent_program(program, layout, option)
+    require_built(path, layout)
+    return path
 
 
 def parse_server(text: str) -> tuple:

@@ -12,13 +12,16 @@ import sys
 import time
 from dataclasses import dataclass, field
 
+from .cli import HelpAsked, Parser, date_folder, prog_name
+from .console import GONE_STATUS, Console
 from .errors import Refused
 from .exits import NEVER_CONNECTED, NOT_STARTED, RUNNING
-from .layout import agent_program, find_layout
-from .props import SettingsFile, read_bytes, write_whole
-from .robots import parse_setting, scenario_robots
-from .supervisor import Supervisor
-from .team import TeamRun, date_folder, next_value, prog_name, stray_argument
+from .layout import agent_program, find_layout, require_built
+from .props import SettingsFile, read_part, write_whole
+from .robots import scenario_robots
+from .settings import TeamSettings, add_file, add_sets
+from .supervisor import Supervisor, run_in_foreground
+from .teamrun import TeamRun
 
 USAGE = """\
 Usage: {prog} [options]
@@ -33,8 +36,12 @@ Usage: {prog} [options]
                      PROGRAM: agent, agent-b, agent-c (built in the build folder)
                      or the path of an agent executable
   --yellow-set KEY=VALUE, --blue-set KEY=VALUE
-                     a setting (a key of config.ini) for every robot of that
-                     team (repeatable)
+                     a setting (a key of config.ini or velocidade.ini) for
+                     every robot of that team (repeatable; NICK:KEY=VALUE for
+                     one robot)
+  --yellow-settings FILE, --blue-settings FILE
+                     that team's settings from a file of KEY=VALUE lines, such
+                     as a tuning run's tuned.ini (--yellow-set wins over it)
   --simserver PATH   the server program to run (default simserver of the build
                      folder)
   --dir DIR          put the run's files in DIR (a new folder) instead of
@@ -46,9 +53,11 @@ Usage: {prog} [options]
 The run's files (agent settings and logs, server log, replay record.jsonl,
 summary.txt, summary.json, run.json) are kept in runs/<date-time>/, with
 match.html: open it in a web browser to watch the match.
+Settings are checked before anything starts (see docs/settings.md).
 Exit status: 0 after a match played to the end, 1 for bad input, a team that
-could not start or a server that failed, 130 when interrupted (143 on TERM,
-129 on HUP).
+could not start, an agent that died or failed after connecting (each named)
+or a server that failed, 130 when interrupted (143 on TERM, 129 on HUP or
+when the terminal has gone).
 Environment: SOCCER_BUILD_DIR=DIR uses the programs already built in DIR and
 skips the install-and-build step.
 """
@@ -65,6 +74,7 @@ AGENTS_END = 5.0
 SERVER_START = 10.0
 LISTENING_RE = re.compile(r"^simserver: listening on [^\n]*:([0-9]+) ", re.M)
 WATCH_RE = re.compile(r"^simserver: watch live at (\S+)", re.M)
+CLOCK_RE = re.compile(r"^simserver: t=\s*([0-9]+(?:\.[0-9]+)?) s", re.M)
 
 
 @dataclass
@@ -76,48 +86,38 @@ class PlayOptions:
     exact: bool = False
     programs: dict = field(default_factory=lambda: {"yellow": "agent", "blue": "agent"})
     sets: dict = field(default_factory=lambda: {"yellow": [], "blue": []})
+    settings_files: dict = field(default_factory=lambda: {"yellow": "", "blue": ""})
     simserver: str = ""
     dir: str = ""
     watch: str = ""
 
 
+def build_parser(prog: str) -> Parser:
+    p = Parser(prog)
+    p.value("--length", default="60")
+    for name in ("--seed", "--dir", "--simserver", "--watch-port"):
+        p.value(name)
+    for colour in ("yellow", "blue"):
+        p.value(f"--{colour}", default="agent")
+        p.repeated(f"--{colour}-set", dest=f"{colour}_set")
+        p.value(f"--{colour}-settings", dest=f"{colour}_settings")
+    p.flag("--5v5", dest="five")
+    p.flag("--fast")
+    p.flag("--exact")
+    p.flag("--watch")
+    return p
+
+
 def parse_options(argv: list) -> PlayOptions:
-    o = PlayOptions()
-    i = 0
-    valued = ("--length", "--seed", "--yellow", "--blue", "--dir", "--watch-port", "--simserver",
-              "--yellow-set", "--blue-set")
-    while i < len(argv):
-        a = argv[i]
-        if a in valued:
-            v = next_value(argv, i)
-            if a in ("--yellow", "--blue"):
-                o.programs[a[2:]] = v
-            elif a in ("--yellow-set", "--blue-set"):
-                o.sets[a[2:-4]].append(v)
-            elif a == "--watch-port":
-                o.watch = v
-            else:
-                setattr(o, a[2:], v)
-            i += 2
-            continue
-        if a == "--5v5":
-            o.five = True
-        elif a == "--fast":
-            o.fast = True
-        elif a == "--exact":
-            o.exact = True
-        elif a == "--watch":
-            o.watch = o.watch or "0"
-        elif a in ("--help", "-h"):
-            raise HelpAsked()
-        else:
-            raise stray_argument(argv, i)
-        i += 1
+    ns = build_parser("play").parse(argv)
+    o = PlayOptions(length=ns.length, five=ns.five, fast=ns.fast, seed=ns.seed, exact=ns.exact,
+                    simserver=ns.simserver, dir=ns.dir)
+    for colour in ("yellow", "blue"):
+        o.programs[colour] = getattr(ns, colour)
+        o.sets[colour] = getattr(ns, f"{colour}_set")
+        o.settings_files[colour] = getattr(ns, f"{colour}_settings")
+    o.watch = ns.watch_port or ("0" if ns.watch else "")
     return o
-
-
-class HelpAsked(Exception):
-    pass
 
 
 def check_options(o: PlayOptions) -> None:
@@ -141,26 +141,30 @@ def check_options(o: PlayOptions) -> None:
         o.simserver = path
 
 
+class Stopped(Exception):
+    """A signal ended the run before the match began; args[0] is the exit status."""
+
+
 def bootstrap(layout) -> None:
-    """Installs and builds what a match needs, as a checkout's first run must."""
+    """Installs and builds what a match needs, as a checkout's first run must;
+    a signal stops the build, compilers and all."""
     script = os.path.join(layout.root, "scripts", "bootstrap.sh")
-    if subprocess.run([script, "play"], cwd=layout.root).returncode != 0:
+    status, sig = run_in_foreground([script, "play"], layout.root)
+    if sig is not None:
+        raise Stopped(128 + int(sig))
+    if status != 0:
         raise Refused("installing or building what a match needs failed (see above)")
 
 
 def read_text(path: str, limit: int = 1 << 22) -> str:
-    try:
-        with open(path, "rb") as f:
-            return f.read(limit).decode("utf-8", "replace")
-    except OSError:
-        return ""
+    return read_part(path, 0, limit).decode("utf-8", "replace")
 
 
 class Match:
     """One run: its folder, its processes and what became of them."""
 
-    def __init__(self, prog: str, o: PlayOptions, layout, run_dir: str):
-        self.prog = prog
+    def __init__(self, console: Console, o: PlayOptions, layout, run_dir: str):
+        self.console = console
         self.o = o
         self.layout = layout
         self.dir = run_dir
@@ -177,7 +181,7 @@ class Match:
         return os.path.join(self.dir, name)
 
     def say(self, text: str, stream=sys.stdout) -> None:
-        print(f"{self.prog}: {text}", file=stream, flush=True)
+        self.console.say(text, err=stream is sys.stderr)
 
     def server_argv(self, simserver: str) -> list:
         o = self.o
@@ -205,6 +209,13 @@ class Match:
         if not self.first_ended:
             self.first_ended = name
 
+    def game_time(self):
+        """The game time of the server's last progress line, in seconds, or None."""
+        size = os.path.getsize(self.path("server.log")) if os.path.exists(self.path("server.log")) else 0
+        tail = read_part(self.path("server.log"), max(0, size - 4096), 4096).decode("utf-8", "replace")
+        found = CLOCK_RE.findall(tail)
+        return float(found[-1]) if found else None
+
     def follow(self, sup: Supervisor) -> None:
         """Until the server ends, a team cannot start, or a signal."""
         status_line = not self.o.fast and sys.stdout.isatty()
@@ -230,17 +241,12 @@ class Match:
 
     def show_clock(self) -> None:
         # Only what the log gained since the last look: a day's match logs 86 400 lines.
-        try:
-            with open(self.path("server.log"), "rb") as f:
-                f.seek(self.log_seen)
-                data = f.read(1 << 20)
-        except OSError:
-            return
+        data = read_part(self.path("server.log"), self.log_seen)
         cut = data.rfind(b"\n") + 1
         self.log_seen += cut
         lines = [l for l in data[:cut].decode("utf-8", "replace").splitlines() if l.startswith("simserver: t=")]
         if lines:
-            print(f"\r{lines[-1][len('simserver: '):]} ", end="", flush=True)
+            self.console.write(f"\r{lines[-1][len('simserver: '):]} ")
 
     def end_teams(self, sup: Supervisor) -> None:
         """Agents end by themselves once they have seen "time over"; those still
@@ -256,11 +262,14 @@ class Match:
         for team in self.teams.values():
             team.stop()
 
+    def crashes(self) -> list:
+        return [c for team in self.teams.values() for c in team.crashes()]
+
     def write_team_files(self) -> None:
         lines = []
         for colour, team in self.teams.items():
             exits = [e.line() for e in team.exits()]
-            header = (f"{self.prog}: {colour} team of {len(team.robots)} "
+            header = (f"{self.console.prog}: {colour} team of {len(team.robots)} "
                       f"({' '.join(r.nickname for r in team.robots)}) on {team.host}:{team.port}, "
                       f"files in {self.dir}")
             with open(self.path(f"team-{colour}.txt"), "w") as f:
@@ -269,30 +278,35 @@ class Match:
         with open(self.path("agents-exit.txt"), "w") as f:
             f.write("".join(l + "\n" for l in lines))
 
+    def team_record(self, colour: str) -> dict:
+        team = self.teams.get(colour)
+        robots = []
+        if team is not None:
+            for run, e in zip(team.runs, team.exits()):
+                item = {"nickname": e.nickname, "vt_id": e.vt_id,
+                        "exit": e.exit if isinstance(e.exit, int) or e.exit == RUNNING else NEVER_CONNECTED}
+                if e.why:
+                    item["why"] = e.why
+                if e.exit == NOT_STARTED:
+                    # Its program could not be run at all: no evidence about the program.
+                    item["not_started"] = True
+                if run.crashes:
+                    item["crashed"] = True
+                robots.append(item)
+        return {"program": self.o.programs[colour],
+                "started": team is not None and team.failure() is None,
+                "crashes": len(team.crashes()) if team is not None else 0,
+                "robots": robots}
+
     def record(self, outcome: str) -> dict:
-        teams = {}
-        for colour in ("yellow", "blue"):
-            team = self.teams.get(colour)
-            robots = []
-            if team is not None:
-                for run, e in zip(team.runs, team.exits()):
-                    item = {"nickname": e.nickname, "vt_id": e.vt_id,
-                            "exit": e.exit if isinstance(e.exit, int) or e.exit == RUNNING else NEVER_CONNECTED}
-                    if e.why:
-                        item["why"] = e.why
-                    if e.exit == NOT_STARTED:
-                        # Its program could not be run at all: no evidence about the program.
-                        item["not_started"] = True
-                    robots.append(item)
-            teams[colour] = {"program": self.o.programs[colour],
-                             "started": team is not None and team.failure() is None,
-                             "robots": robots}
         run = {"seed": int(self.o.seed), "scenario": self.scenario, "length": float(self.o.length),
                "fast": self.o.fast,
-               "programs": dict(self.o.programs), "teams": teams,
+               "programs": dict(self.o.programs),
+               "teams": {c: self.team_record(c) for c in ("yellow", "blue")},
                "server": {"exit": self.server_status if self.server_status is not None else
                           (RUNNING if self.server is not None else None)},
-               "first_ended": self.first_ended or None, "outcome": outcome}
+               "first_ended": self.first_ended or None, "outcome": outcome,
+               "crashes": [c.to_json() for c in self.crashes()]}
         if self.fault:
             run["fault"] = self.fault
             run["fault_team"] = self.fault_team
@@ -321,35 +335,59 @@ class Match:
             self.say(f"no replay page (see {self.path('server.log')})", sys.stderr)
 
 
+@dataclass
+class Prepared:
+    """What a match needs, all checked before anything is written or started."""
+    simserver: str
+    paths: dict
+    template: SettingsFile
+    speeds: SettingsFile
+    settings: dict       # colour -> TeamSettings
+
+
+def prepare(o: PlayOptions, layout) -> Prepared:
+    # A checkout builds what the match takes from its build folder.
+    from_build = not o.simserver or any("/" not in p for p in o.programs.values())
+    paths = {c: agent_program(o.programs[c], layout, f"--{c}") for c in ("yellow", "blue")}
+    settings = {c: TeamSettings() for c in ("yellow", "blue")}
+    template = SettingsFile.load(layout.config_file("config.ini"))
+    speeds = SettingsFile.load(layout.config_file("velocidade.ini"))
+    for c in ("yellow", "blue"):
+        # NICK:KEY=VALUE is checked against the scenario's robots once it is read.
+        if o.settings_files[c]:
+            add_file(settings[c], o.settings_files[c], _AnyNick(), c)
+        add_sets(settings[c], o.sets[c], _AnyNick(), c, f"--{c}-set")
+    if from_build and not layout.build_dir_given and layout.checkout:
+        bootstrap(layout)
+    simserver = o.simserver or os.path.join(layout.build_dir, "simserver")
+    for program in [simserver] + list(paths.values()):
+        require_built(program, layout)
+    return Prepared(simserver, paths, template, speeds, settings)
+
+
+class _AnyNick:
+    """Every nickname, until the scenario tells the robots."""
+
+    def __contains__(self, nick) -> bool:
+        return True
+
+
 def main(argv: list) -> int:
-    prog = prog_name("play")
+    console = Console(prog_name("play"))
     try:
         o = parse_options(argv)
         check_options(o)
         layout = find_layout()
-        # A checkout builds what the match takes from its build folder.
-        from_build = not o.simserver or any("/" not in p for p in o.programs.values())
-        if from_build and not layout.build_dir_given and layout.checkout:
-            bootstrap(layout)
-        simserver = o.simserver or os.path.join(layout.build_dir, "simserver")
-        paths = {c: agent_program(o.programs[c], layout, f"--{c}") for c in ("yellow", "blue")}
-        for program in [simserver] + list(paths.values()):
-            if not os.access(program, os.X_OK):
-                raise Refused(f"{program} is missing (build it first)")
-        template = SettingsFile.load(layout.config_file("config.ini"))
-        sets = {c: [parse_setting(s, f"--{c}-set", set(template.keys())) for s in o.sets[c]]
-                for c in ("yellow", "blue")}
-        speeds = read_bytes(layout.config_file("velocidade.ini"))
+        ready = prepare(o, layout)
     except HelpAsked:
-        sys.stdout.write(USAGE.format(prog=prog))
+        console.write(USAGE.format(prog=console.prog))
         return 0
     except Refused as e:
-        print(f"{prog}: {e}", file=sys.stderr)
+        console.say(str(e), err=True)
         return 1
-    except OSError as e:
-        print(f"{prog}: cannot read {e.filename}: {e.strerror}", file=sys.stderr)
-        return 1
-
+    except Stopped as e:
+        console.say("interrupted while building; nothing was started", err=True)
+        return e.args[0]
     try:
         if o.dir:
             os.makedirs(o.dir, exist_ok=True)
@@ -357,25 +395,36 @@ def main(argv: list) -> int:
         else:
             run_dir = date_folder(layout.runs, "")
     except OSError as e:
-        print(f"{prog}: cannot create the run folder: {e}", file=sys.stderr)
+        console.say(f"cannot create the run folder: {e}", err=True)
         return 1
-    match = Match(prog, o, layout, run_dir)
+    match = Match(console, o, layout, run_dir)
     try:
-        scenario = scenario_robots(match.scenario, lambda: list_robots(simserver, match.scenario))
+        scenario = scenario_robots(match.scenario, lambda: list_robots(ready.simserver, match.scenario))
+        check_robot_settings(ready, scenario[0])
     except Refused as e:
         match.fault = str(e)
         match.write_record("fault")
-        print(f"{prog}: {e}", file=sys.stderr)
+        console.say(str(e), err=True)
         return 1
     with Supervisor() as sup:
+        console.on_gone = sup.hang_up
         try:
-            return play(match, sup, simserver, paths, scenario, template, speeds, sets)
+            return play(match, sup, ready, scenario)
         except OSError as e:
             # A full disk or a folder taken away: everything started is stopped on the way out.
             match.fault = f"cannot write the run's files: {e}"
-            print(f"{prog}: {match.fault}", file=sys.stderr)
+            console.say(match.fault, err=True)
     match.write_record("fault")
     return 1
+
+
+def check_robot_settings(ready: Prepared, robots: list) -> None:
+    """NICK:KEY=VALUE must name one of that team's robots."""
+    for colour, settings in ready.settings.items():
+        nicks = {r.nickname for r in robots if r.colour == colour}
+        for nick, key, value in settings.robots:
+            if nick not in nicks:
+                raise Refused(f"--{colour}-set {nick}:{key}={value} names {nick}, which is no {colour} robot")
 
 
 def list_robots(simserver: str, scenario: str) -> list:
@@ -388,46 +437,58 @@ def list_robots(simserver: str, scenario: str) -> list:
     return out.stdout.decode("utf-8", "replace").splitlines()
 
 
-def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, template, speeds, sets) -> int:
-    o, robots, version = match.o, scenario[0], scenario[1]
+def start_match(match: Match, sup: Supervisor, ready: Prepared, scenario):
+    """The server and, once it listens, both teams; the port, or None when the
+    server did not start (the run's record then says why)."""
+    simserver = ready.simserver
     try:
         match.server = sup.start("simserver", match.server_argv(simserver), match.dir,
                                  match.path("summary.txt"), match.path("server.log"))
     except OSError as e:
         match.fault = f"the server did not start: cannot run {simserver}: {e.strerror}"
         match.say(match.fault, sys.stderr)
-        match.write_record("fault")
-        return 1
+        return None
     port = match.wait_for_port(sup)
-    if port is None and not sup.interrupted:
-        sup.stop([match.server])
-        match.server_status = match.server.status
-        match.note_ended("simserver")
-        match.fault = "the server did not start"
-        match.say(f"the server did not start; see {match.path('server.log')}", sys.stderr)
-        sys.stderr.write(read_text(match.path("server.log")))
+    if port is None:
+        if not sup.interrupted:
+            sup.stop([match.server])
+            match.server_status = match.server.status
+            match.note_ended("simserver")
+            match.fault = "the server did not start"
+            match.say(f"the server did not start; see {match.path('server.log')}", sys.stderr)
+            match.console.write(read_text(match.path("server.log")), err=True)
+        return None
+    o = match.o
+    match.say(f"server on port {port}, seed {o.seed} (play it again with --seed {o.seed}), "
+              f"run files in {match.dir}")
+    if o.watch:
+        m = WATCH_RE.search(read_text(match.path("server.log"), 1 << 16))
+        if m:
+            match.say(f"watch the match live: open {m.group(1)} in a web browser")
+    # Agents start as on a real field: each robot in its folder <vt_id>-<colour>-<nickname>.
+    for colour in ("yellow", "blue"):
+        team = TeamRun(sup, colour, [r for r in scenario[0] if r.colour == colour], ready.paths[colour],
+                       "127.0.0.1", port, match.dir, TEAM_WAIT,
+                       lambda text, err=False: match.console.say(text, True) if err else None,
+                       clock=match.game_time)
+        team.write_folders(ready.template, ready.speeds, ready.settings[colour], scenario[1])
+        match.teams[colour] = team
+    for team in match.teams.values():
+        team.start()
+    match.say(f"started both teams; the match is on (progress in {match.path('server.log')})")
+    return port
+
+
+def play(match: Match, sup: Supervisor, ready: Prepared, scenario) -> int:
+    port = start_match(match, sup, ready, scenario)
+    if port is None and (not sup.interrupted or match.server is None):
         match.write_record("fault")
         return 1
     if port is not None:
-        match.say(f"server on port {port}, seed {o.seed} (play it again with --seed {o.seed}), "
-                  f"run files in {match.dir}")
-        if o.watch:
-            m = WATCH_RE.search(read_text(match.path("server.log"), 1 << 16))
-            if m:
-                match.say(f"watch the match live: open {m.group(1)} in a web browser")
-        # Agents start as on a real field: each robot in its folder <vt_id>-<colour>-<nickname>.
-        for colour in ("yellow", "blue"):
-            team = TeamRun(sup, colour, [r for r in robots if r.colour == colour], paths[colour],
-                           "127.0.0.1", port, match.dir, TEAM_WAIT, lambda text: None)
-            team.write_folders(template, speeds, sets[colour], [], version)
-            match.teams[colour] = team
-        for team in match.teams.values():
-            team.start()
-        match.say(f"started both teams; the match is on (progress in {match.path('server.log')})")
         match.follow(sup)
-        if not o.fast and sys.stdout.isatty():
-            print()
-    if sup.interrupted:
+        if not match.o.fast and sys.stdout.isatty():
+            match.console.write("\n")
+    if sup.interrupted and not match.console.gone:
         match.say("interrupted, stopping the match", sys.stderr)
     # Whether the server ended well decides how long the agents may take to end.
     match.server_status = match.server.status
@@ -438,19 +499,22 @@ def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, t
     outcome = "interrupted" if sup.interrupted else ("fault" if match.fault else "finished")
     match.write_team_files()
     match.write_record(outcome)
-    page = match.replay_page(simserver)
+    page = match.replay_page(ready.simserver)
+    return tell(match, sup, page)
 
-    summary = read_text(match.path("summary.txt"))
+
+def tell(match: Match, sup: Supervisor, page) -> int:
+    """The summary, every agent's end and the run's exit status."""
+    console = match.console
+    console.write(read_text(match.path("summary.txt")))
     if sup.interrupted:
-        sys.stdout.write(summary)
         match.say(f"files of the run in {match.dir}", sys.stderr)
         match.report_replay(page)
-        return sup.exit_status()
-    sys.stdout.write(summary)
-    print("agents:")
+        return GONE_STATUS if console.gone else sup.exit_status()
+    console.write("agents:\n")
     for team in match.teams.values():
         for e in team.exits():
-            print(f"  {e.line()}")
+            console.write(f"  {e.line()}\n")
     match.say(f"files of the run in {match.dir}")
     match.report_replay(page)
     if match.fault.startswith("the yellow team") or match.fault.startswith("the blue team"):
@@ -462,4 +526,9 @@ def play(match: Match, sup: Supervisor, simserver: str, paths: dict, scenario, t
             match.say("the server ended first, before the match was over; the teams were stopped",
                       sys.stderr)
         return 1
-    return 0
+    crashes = match.crashes()
+    if crashes:
+        match.say(f"{len(crashes)} agent(s) died after connecting: " + "; ".join(c.text() for c in crashes),
+                  sys.stderr)
+        return 1
+    return GONE_STATUS if console.gone else 0

@@ -86,3 +86,14 @@ def write_whole(path: str, text: str) -> None:
     with open(tmp, "w", encoding="utf-8") as f:
         f.write(text)
     os.replace(tmp, path)
+
+
+def read_part(path: str, offset: int = 0, limit: int = MAX_PROPERTY_BYTES) -> bytes:
+    """Up to `limit` bytes of a file the lab's own programs write (a log, an
+    agent's output) from `offset`; nothing when it cannot be read (yet)."""
+    try:
+        with open(path, "rb") as f:
+            f.seek(offset)
+            return f.read(limit)
+    except OSError:
+        return b""

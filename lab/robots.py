@@ -5,7 +5,8 @@ import re
 from dataclasses import dataclass, field
 
 from .errors import Refused
-from .props import read_properties
+from .props import read_properties, read_text
+from .settings_schema import check_setting
 
 COLOURS = {"yellow": 2, "blue": 1}
 NICK_RE = re.compile(r"[A-Za-z0-9_.-]+")
@@ -13,7 +14,6 @@ NICK_RE = re.compile(r"[A-Za-z0-9_.-]+")
 MAX_NICKNAME = 32
 ID_RE = re.compile(r"-?[0-9]{1,9}")
 MAX_PLAYERS_BYTES = 1 << 20
-KEY_RE = re.compile(r"[A-Za-z_][A-Za-z0-9_]*")
 # Written from the columns and --server; a robot's own settings may not contradict them.
 IDENTITY_KEYS = ("SERVER_IP", "PORT_TEAM", "TEAM", "VT_ID", "RC_ID", "NICK_NAME")
 # A goalkeeper keeps to its own goal area.
@@ -42,14 +42,7 @@ def strip_comment(line: str) -> str:
 
 def read_players(path: str) -> list:
     """Every robot of a players file (both colours), checked line by line."""
-    try:
-        with open(path, "rb") as f:
-            raw = f.read(MAX_PLAYERS_BYTES + 1)
-    except OSError:
-        raise Refused(f"cannot read players file {path}") from None
-    if len(raw) > MAX_PLAYERS_BYTES:
-        raise Refused(f"players file {path} is larger than {MAX_PLAYERS_BYTES} bytes")
-    text = raw.decode("utf-8-sig", errors="replace")
+    text = read_text(path, MAX_PLAYERS_BYTES, "players file")
     robots, seen_vt = [], set()
     for n, line in enumerate(text.splitlines(), 1):
         words = strip_comment(line).split()
@@ -72,17 +65,24 @@ def read_players(path: str) -> list:
         if int(vt) in seen_vt:
             raise Refused(f"{where}: vt_id {int(vt)} is given twice")
         seen_vt.add(int(vt))
-        settings = []
-        for kv in words[4:]:
-            key, eq, value = kv.partition("=")
-            if not eq or not KEY_RE.fullmatch(key):
-                raise Refused(f"{where}: '{kv}' is not KEY=VALUE")
-            if key in IDENTITY_KEYS:
-                raise Refused(f"{where}: {key} comes from the columns and --server, "
-                              "not from a robot's settings")
-            settings.append((key, value))
-        robots.append(Robot(colour, nick, int(vt), int(rc), tuple(settings)))
+        robots.append(Robot(colour, nick, int(vt), int(rc), _robot_settings(words[4:], where)))
     return robots
+
+
+def _robot_settings(words: list, where: str) -> tuple:
+    settings, seen = [], set()
+    for kv in words:
+        key, eq, value = kv.partition("=")
+        if not eq or not key:
+            raise Refused(f"{where}: '{kv}' is not KEY=VALUE")
+        if key in IDENTITY_KEYS:
+            raise Refused(f"{where}: {key} comes from the columns and --server, "
+                          "not from a robot's settings")
+        if key in seen:
+            raise Refused(f"{where}: {key} is given twice")
+        seen.add(key)
+        settings.append((key, check_setting(key, value, f"{where}:")))
+    return tuple(settings)
 
 
 def team_of(robots: list, colour: str, source: str) -> list:
@@ -156,24 +156,3 @@ def scenario_robots(path: str, listed=None) -> tuple:
     if not robots:
         raise Refused(f"{path} names no robot")
     return robots, props.get("PROTOCOL_VERSION", "").strip()
-
-
-def plain_value(value: str) -> bool:
-    """No line break or control character, which would add lines to config.ini."""
-    return not any(ord(c) < 32 or ord(c) == 127 for c in value)
-
-
-def parse_setting(text: str, option: str, known=None) -> tuple:
-    """KEY=VALUE from the command line; `known`, when given, the keys allowed."""
-    key, eq, value = text.partition("=")
-    if not eq:
-        raise Refused(f"{option} '{text}' has no '=' (KEY=VALUE)")
-    if not KEY_RE.fullmatch(key):
-        raise Refused(f"{option} '{text}': '{key}' is not a setting name")
-    if key in IDENTITY_KEYS:
-        raise Refused(f"{option} '{text}': {key} is set by the launcher, not by hand")
-    if not plain_value(value):
-        raise Refused(f"{option} '{key}=…': the value holds a line break or another control character")
-    if known is not None and key not in known:
-        raise Refused(f"{option} '{text}': unknown setting {key} (one of config.ini's keys)")
-    return key, value

@@ -119,11 +119,10 @@ def nearest_key(key: str) -> Optional[str]:
     return close[0] if close else None
 
 
-def _unknown(key: str, value: str) -> Refused:
+def _unknown(key: str, value: str, where: str) -> Refused:
     near = nearest_key(key)
     hint = f"; did you mean {near}?" if near else f" (known keys: {', '.join(SETTINGS)})"
-    return Refused(f"unknown setting {_shown(key)}={_shown(value)}: no such key in {CONFIG} "
-                   f"or {SPEEDS}{hint}")
+    return Refused(f"{where} {_shown(key)}={_shown(value)}: no such key in {CONFIG} or {SPEEDS}{hint}")
 
 
 def _typed(s: Setting, value: str) -> Optional[str]:
@@ -150,44 +149,56 @@ def _typed(s: Setting, value: str) -> Optional[str]:
     return None
 
 
-def check_setting(key: str, value: str) -> str:
+def check_setting(key: str, value: str, where: str = "setting") -> str:
     """The value of KEY as it must be written; Refused, one line naming the key,
     the value and what is expected, for an unknown key, a key the lab writes
-    itself, or a value of the wrong type or out of range."""
+    itself, or a value of the wrong type or out of range. `where` starts the
+    message (the option or file:line the setting came from)."""
     s = SETTINGS.get(key)
     if s is None:
-        raise _unknown(key, value)
+        raise _unknown(key, value, where)
     if s.identity:
-        raise Refused(f"setting {key}={_shown(value)}: {key} is written by the lab from the robot's "
+        raise Refused(f"{where} {key}={_shown(value)}: {key} is written by the lab from the robot's "
                       "identity (players file, --server, --team), not set by hand")
     typed = _typed(s, value)
     if typed is None:
-        raise Refused(f"setting {key}={_shown(value)}: expected {expected(s)}")
+        raise Refused(f"{where} {key}={_shown(value)}: expected {expected(s)}")
     return typed
 
 
-def parse_line(text: str, where: str) -> Tuple[str, str]:
-    """KEY=VALUE -> (key, checked value); `where` prefixes the message."""
+def parse_line(text: str, where: str = "setting") -> Tuple[str, str]:
+    """KEY=VALUE -> (key, checked value)."""
     key, eq, value = text.partition("=")
     if not eq or not key:
-        raise Refused(f"{where}'{_shown(text)}' is not KEY=VALUE")
-    try:
-        return key, check_setting(key, value)
-    except Refused as e:
-        raise Refused(f"{where}{e}") from None
+        raise Refused(f"{where} '{_shown(text)}' is not KEY=VALUE")
+    return key, check_setting(key, value, where)
 
 
 def read_settings_file(path: str) -> Dict[str, str]:
     """A KEY=VALUE file (tuned settings, --settings FILE): '#' lines and blank
-    lines skipped, every key known, given once and checked."""
-    text = read_text(path, MAX_SETTINGS_BYTES)
+    lines skipped, every key known, given once and checked. A key may be
+    NICK:KEY, a setting of the robot NICK only (GO:KICKABLE=60)."""
+    text = read_text(path, MAX_SETTINGS_BYTES, "settings file")
     out: Dict[str, str] = {}
     for n, line in enumerate(text.splitlines(), 1):
         stripped = line.strip()
         if not stripped or stripped.startswith("#"):
             continue
-        key, value = parse_line(line.rstrip("\r"), f"{path}:{n}: ")
-        if key in out:
-            raise Refused(f"{path}:{n}: {key} is given twice")
-        out[key] = value
+        where = f"{path}:{n}:"
+        nick, key, value = split_robot(line, where)
+        name = f"{nick}:{key}" if nick else key
+        if name in out:
+            raise Refused(f"{where} {name} is given twice")
+        out[name] = value
     return out
+
+
+def split_robot(text: str, where: str) -> Tuple[str, str, str]:
+    """[NICK:]KEY=VALUE -> (nickname or '', key, checked value)."""
+    head, eq, rest = text.partition("=")
+    nick, colon, key = head.rpartition(":")
+    if colon and not _NICK.fullmatch(nick):
+        raise Refused(f"{where} '{_shown(text)}': '{_shown(nick)}' is not a robot's nickname")
+    if not eq or not key:
+        raise Refused(f"{where} '{_shown(text)}' is not KEY=VALUE")
+    return nick, key, check_setting(key, rest, where)

@@ -12,7 +12,7 @@ from typing import Optional
 
 from ..errors import Refused
 from ..layout import find_layout
-from ..team import prog_name
+from ..cli import prog_name
 from . import folder as tf
 from .opening import resume, source_notes, start, new_plan
 from .options import MAX_JOBS, USAGE, HelpAsked, check_hosts, parse_options, whole

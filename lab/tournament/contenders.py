@@ -12,7 +12,7 @@ from dataclasses import dataclass, field
 from ..errors import Refused
 from ..layout import Layout, agent_program
 from ..props import read_properties
-from ..robots import parse_setting
+from ..settings import parse_setting
 
 PINNED_DIR = "programs"
 # A setting starts where ':' is followed by KEY=, so a path may hold ':' too.

@@ -5,7 +5,7 @@ from dataclasses import dataclass
 from typing import Optional
 
 from ..errors import Refused
-from ..team import next_value, stray_argument
+from ..cli import next_value, stray_argument
 from .rounds import read_hosts, unreachable
 
 USAGE = """\

@@ -10,7 +10,8 @@ from lab.errors import Refused
 from lab.exits import AgentExit, parse_exit_line
 from lab.layout import parse_server
 from lab.props import SettingsFile
-from lab.robots import parse_setting, read_players, scenario_robots, team_of
+from lab.robots import read_players, scenario_robots, team_of
+from lab.settings import parse_setting
 
 
 def players(tmp_path, data: bytes) -> str:
@@ -27,8 +28,8 @@ def test_windows_file_with_byte_order_mark_and_crlf(tmp_path):
 
 
 def test_hash_inside_a_value_is_kept_and_after_whitespace_is_a_comment(tmp_path):
-    path = players(tmp_path, b"blue B1 5 5 NOTE=a#b # the rest is a comment X=1\n")
-    assert read_players(path)[0].settings == (("NOTE", "a#b"),)
+    path = players(tmp_path, b"blue B1 5 5 VERSION=a#b # the rest is a comment X=1\n")
+    assert read_players(path)[0].settings == (("VERSION", "a#b"),)
 
 
 @pytest.mark.parametrize("text, message", [
@@ -91,9 +92,9 @@ def test_bad_server_addresses(text, message):
 
 @pytest.mark.parametrize("text, known, message", [
     ("LOG_LEVEL", None, "has no '='"),
-    ("TEAM=1", None, "set by the launcher"),
-    ("NO_SUCH=1", {"LOG_LEVEL"}, "unknown setting NO_SUCH"),
-    ("LOG_LEVEL=INFO\nVT_ID=9", None, "holds a line break"),
+    ("TEAM=1", None, "written by the lab from the robot's identity"),
+    ("NO_SUCH=1", {"LOG_LEVEL"}, "--yellow-set NO_SUCH=1: no such key"),
+    ("LOG_LEVEL=INFO\nVT_ID=9", None, "expected one of TRACE"),
 ])
 def test_bad_settings(text, known, message):
     with pytest.raises(Refused, match=message):

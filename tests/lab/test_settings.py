@@ -9,7 +9,7 @@ from lab.settings_schema import SETTINGS, check_setting, read_settings_file
 
 
 @pytest.mark.parametrize("key, value, message", [
-    ("KICKABEL", "120", "unknown setting KICKABEL=120: no such key in config.ini or velocidade.ini; "
+    ("KICKABEL", "120", "setting KICKABEL=120: no such key in config.ini or velocidade.ini; "
                         "did you mean KICKABLE?"),
     ("kickable", "120", "did you mean KICKABLE?"),
     ("POS_BASEY", "0.3462", "did you mean POS_BASE_Y?"),
@@ -61,10 +61,12 @@ def test_the_sample_files_fit_the_schema_and_name_every_key():
 
 @pytest.mark.parametrize("text, message", [
     ("KICKABLE=100\nKICKABLE=110\n", ":2: KICKABLE is given twice"),
-    ("KICKABLE=100\nkickable=110\n", ":2: unknown setting kickable=110"),
+    ("KICKABLE=100\nkickable=110\n", ":2: kickable=110: no such key"),
     ("KICKABLE 100\n", ":1: 'KICKABLE 100' is not KEY=VALUE"),
-    ("VEL_MAX=500\n", ":1: setting VEL_MAX=500"),
-    ("TEAM=1\n", ":1: setting TEAM=1: TEAM is written by the lab"),
+    ("VEL_MAX=500\n", ":1: VEL_MAX=500: expected a number from 0 to 130.434697458164"),
+    ("TEAM=1\n", ":1: TEAM=1: TEAM is written by the lab"),
+    ("GO:KICKABLE=60\nGO:KICKABLE=70\n", ":2: GO:KICKABLE is given twice"),
+    ("G O:KICKABLE=60\n", ":1: 'G O:KICKABLE=60': 'G O' is not a robot's nickname"),
 ])
 def test_a_settings_file_with_a_fault_is_refused_with_its_line(tmp_path, text, message):
     path = tmp_path / "tuned.ini"
@@ -77,8 +79,8 @@ def test_a_settings_file_with_a_fault_is_refused_with_its_line(tmp_path, text, m
 
 def test_a_settings_file_reads_comments_crlf_and_both_files_keys(tmp_path):
     path = tmp_path / "tuned.ini"
-    path.write_bytes(b"\xef\xbb\xbf# tuned\r\n\r\nKICKABLE=95\r\n  # note\r\nVEL_MAX=120\r\n")
-    assert read_settings_file(str(path)) == {"KICKABLE": "95", "VEL_MAX": "120"}
+    path.write_bytes(b"\xef\xbb\xbf# tuned\r\n\r\nKICKABLE=95\r\n  # note\r\nVEL_MAX=120\r\nGO:KICKABLE=60\r\n")
+    assert read_settings_file(str(path)) == {"KICKABLE": "95", "VEL_MAX": "120", "GO:KICKABLE": "60"}
 
 
 def test_a_device_as_settings_file_is_refused_not_read_whole():

@@ -131,17 +131,20 @@ KEYS = {"KICKABLE", "LOG_LEVEL"}
     ("agent", "agent", []),
     ("agent:KICKABLE=120", "agent", [["KICKABLE", "120"]]),
     ("agent-b:KICKABLE=120:LOG_LEVEL=INFO", "agent-b", [["KICKABLE", "120"], ["LOG_LEVEL", "INFO"]]),
-    ("/opt/a:b/agent:LOG_LEVEL=a:b", "/opt/a:b/agent", [["LOG_LEVEL", "a:b"]]),
+    ("/opt/a:b/agent:VERSION=a:b", "/opt/a:b/agent", [["VERSION", "a:b"]]),
+    ("agent:VEL_MAX=100", "agent", [["VEL_MAX", "100"]]),
 ])
 def test_contenders(text, program, settings):
     assert parse_contender(text, KEYS) == (program, settings)
 
 
 @pytest.mark.parametrize("text, message", [
-    ("agent:NOPE=1", "unknown setting NOPE"),
-    ("agent:VT_ID=3", "set by the launcher"),
+    ("agent:NOPE=1", "NOPE=1: no such key"),
+    ("agent:VT_ID=3", "written by the lab"),
     (":KICKABLE=1", "names no program"),
-    ("agent:KICKABLE=1\nVT_ID=9", "control character"),
+    ("agent:KICKABLE=1\nVT_ID=9", "expected a number"),
+    ("agent:VERSION=1\nVT_ID=9", "expected text"),
+    ("agent:KICKABLE=abc", "KICKABLE=abc: expected a number from 1 to 1000"),
 ])
 def test_contenders_refused(text, message):
     with pytest.raises(Refused, match=message):
