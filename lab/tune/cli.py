@@ -9,16 +9,18 @@ import signal
 import sys
 import time
 
+from ..cli import HelpAsked, prog_name
 from ..errors import Refused
 from ..layout import agent_program, find_layout
-from ..team import prog_name
+from ..play import list_robots
+from ..robots import scenario_robots
 from ..tournament.options import check_hosts
 from ..tournament.results import read_match
 from ..tournament.rounds import have_parallel
 from . import folder as tf
-from .options import HelpAsked, check_common, default_scenario, parse
+from .options import USAGE, check_common, default_scenario, parse
 from .page import render
-from .params import settings_of
+from .params import ROLE, settings_of, split_key
 from .rounds import Rounds
 from .spsa import Spsa
 from .verify import verify, write_settings
@@ -133,6 +135,16 @@ def fmt_time(seconds: float) -> str:
     return f"{s // 3600}h{s // 60 % 60:02d}m" if s >= 3600 else f"{s // 60}m{s % 60:02d}s"
 
 
+def check_roles(params: list, scenario: str, simserver: str) -> None:
+    """A GO: key needs a goalkeeper in both teams of the scenario."""
+    if not any(split_key(p.name)[0] for p in params):
+        return
+    robots, _ = scenario_robots(scenario, lambda: list_robots(simserver, scenario))
+    for colour in ("yellow", "blue"):
+        if not any(r.colour == colour and r.nickname == ROLE for r in robots):
+            raise Refused(f"--param {ROLE}:…: the {colour} team of {scenario} has no robot {ROLE}")
+
+
 def new_run(o, prog: str, layout, hosts: list):
     program = agent_program(o.program, layout, "--program")
     simserver = os.path.join(layout.build_dir, "simserver")
@@ -140,6 +152,7 @@ def new_run(o, prog: str, layout, hosts: list):
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
             raise Refused(f"{path} is missing (build it first)")
     scenario = os.path.abspath(o.scenario) if o.scenario else default_scenario(layout.config)
+    check_roles(o.params, scenario, simserver)
     run = tf.create(o.out, layout)
     lock = tf.lock(run)
     pinned = tf.make_kit(run, layout, program, simserver, scenario)
@@ -168,8 +181,8 @@ def main(argv: list) -> int:
             lock = tf.lock(run)
         else:
             run, state, lock = new_run(o, prog, layout, hosts)
-    except HelpAsked as h:
-        sys.stdout.write(str(h))
+    except HelpAsked:
+        sys.stdout.write(USAGE.format(prog=prog))
         return 0
     except Refused as e:
         print(f"{prog}: {e}", file=sys.stderr)

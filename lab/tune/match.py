@@ -1,28 +1,28 @@
 """One match of a tuning run as GNU parallel runs it, here or on another host:
   python3 -B -m lab.tune.match FOLDER SEED YELLOW BLUE
 in the run folder (or its copy on a remote host). YELLOW and BLUE are the
-teams' settings, KEY=VALUE[,KEY=VALUE...] with GO:KEY for the goalkeeper;
-'-' for none. The pinned programs are checked first, then the match is played
-in-process into FOLDER, its output kept in FOLDER/play.log."""
+teams' settings, KEY=VALUE[,KEY=VALUE...] with GO:KEY for the goalkeeper,
+given to play as --yellow-set and --blue-set; '-' for none. The pinned
+programs are checked first, then the match is played in-process into
+FOLDER, its output kept in FOLDER/play.log."""
 import os
 import re
 import shutil
 import sys
 
-from .. import play, team
+from .. import play
 from ..errors import Refused
-from ..props import SettingsFile, write_whole
-from ..settings_schema import CONFIG, SETTINGS, check_setting
+from ..settings_schema import check_setting
 from ..tournament.contenders import verify
 from ..tournament.match import BAD_ARGUMENTS, NOT_PINNED, PROGRAM_MISSING
 from .folder import MATCH_RE, read_state
-from .params import ROLE, split_key
+from .params import split_key
 
 TOKEN_RE = re.compile(r"(?:GO:)?[A-Z_][A-Z0-9_]*=[-+0-9.eE]{1,24}")
 
 
 def parse_team(text: str) -> list:
-    """[(role, key, value)] of a team's argument, every value checked."""
+    """[KEY=VALUE] of a team's argument (GO:KEY=VALUE for the goalkeeper), each checked."""
     if text == "-":
         return []
     out = []
@@ -30,42 +30,8 @@ def parse_team(text: str) -> list:
         if not TOKEN_RE.fullmatch(token):
             raise Refused(f"'{token}' is not KEY=NUMBER")
         name, _, value = token.partition("=")
-        role, key = split_key(name)
-        out.append((role, key, check_setting(key, value)))
+        out.append(f"{name}={check_setting(split_key(name)[1], value)}")
     return out
-
-
-def robot_settings(settings: list, nickname: str) -> tuple:
-    """(config.ini settings, velocidade.ini settings) of one robot: plain keys
-    for every robot, the goalkeeper's own after them so that they win."""
-    config, speeds = [], []
-    for wanted in ("", ROLE):
-        for role, key, value in settings:
-            if role == wanted and (role == "" or nickname == ROLE):
-                (config if SETTINGS[key].file == CONFIG else speeds).append((key, value))
-    return config, speeds
-
-
-def tuned_team(settings_by_colour: dict):
-    """play's team with each colour's own settings, velocidade.ini keys and a
-    role's keys included, which play's options cannot give per team."""
-
-    class TunedTeam(team.TeamRun):
-        def write_folders(self, template, speeds, team_sets, robot_sets, version=""):
-            super().write_folders(template, speeds, team_sets, robot_sets, version)
-            mine = settings_by_colour[self.colour]
-            for run in self.runs:
-                config, speed = robot_settings(mine, run.robot.nickname)
-                for name, pairs in (("config.ini", config), ("velocidade.ini", speed)):
-                    if not pairs:
-                        continue
-                    path = os.path.join(run.folder, name)
-                    f = SettingsFile.load(path)
-                    for key, value in pairs:
-                        f.set(key, value)
-                    write_whole(path, f.text())
-
-    return TunedTeam
 
 
 def main(argv: list) -> int:
@@ -86,10 +52,11 @@ def main(argv: list) -> int:
             return PROGRAM_MISSING if not os.path.exists(program) else NOT_PINNED
     os.environ.pop("LAB_PROG", None)
     shutil.rmtree(folder, ignore_errors=True)
-    # This process plays one match only: its teams get the tuned settings.
-    play.TeamRun = tuned_team(sets)
     argv = ["--fast", "--seed", seed, "--length", state["length"], "--simserver", state["simserver"],
             "--yellow", state["program"], "--blue", state["program"], "--dir", folder]
+    for colour in ("yellow", "blue"):
+        for setting in sets[colour]:
+            argv += [f"--{colour}-set", setting]
     log = f".{folder}.log"
     saved = os.dup(1), os.dup(2)
     with open(log, "w") as f:

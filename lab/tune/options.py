@@ -1,9 +1,9 @@
-"""The options of lab tune, parsed with argparse and checked before anything
-is created; any fault is one line (Refused)."""
-import argparse
+"""The options of lab tune, checked before anything is created; any fault is
+one line (Refused)."""
 import os
 import re
 
+from ..cli import Parser
 from ..errors import Refused
 from ..tournament.options import check_length, whole
 from .params import parse_params
@@ -18,55 +18,49 @@ MAX_VERIFY_SEEDS = 1000
 # Below the tournament's largest offset, with room for the verification's seeds past the run's.
 MAX_SEED_OFFSET = 10 ** 11
 
-DESCRIPTION = """Tunes number settings of an agent with SPSA: each iteration plays a
-colour-swapped pair of the settings perturbed up (θ+) against down (θ−) on a fresh
-seed and moves the settings towards the side that scored; at the end tuned.ini and
-tune.html in the run folder, then a sequential test of the tuned settings against the
-starting ones."""
-
-EPILOG = """KEY is a number setting of config.ini or velocidade.ini for every robot, or
-GO:KEY for the goalkeeper alone. C_END (default (MAX-MIN)/20) is the perturbation and
-R_END (default 0.2) the learning rate at the last iteration, as the chess testing
-frameworks write them. Environment: SOCCER_BUILD_DIR=DIR takes the programs from DIR."""
-
-
-class Parser(argparse.ArgumentParser):
-    def error(self, message):
-        raise Refused(message)
-
-
-class HelpAsked(Exception):
-    pass
+USAGE = """\
+Usage: {prog} --param KEY=START,MIN,MAX[,C_END[,R_END]] [--param ...] [options]
+Tunes number settings of an agent with SPSA: each iteration plays a colour-swapped
+pair of the settings perturbed up (θ+) against down (θ−) on a fresh seed and moves
+them towards the side that scored. At the end tuned.ini and tune.html in the run
+folder, then a sequential test of the tuned settings against the starting ones.
+  --param SPEC         a setting to tune (repeatable): KEY a number setting of
+                       config.ini or velocidade.ini for every robot, or GO:KEY for
+                       the goalkeeper alone; C_END (default (MAX-MIN)/20) and R_END
+                       (default 0.2) the perturbation and the learning rate at the
+                       last iteration, as the chess testing frameworks write them
+  --iterations N       pairs to play (default 200)
+  --program PROGRAM    agent, agent-b, agent-c or an agent's path (default agent)
+  --scenario FILE      the field (default config/scenario-3v3-family.ini when
+                       there is one, else config/scenario-3v3.ini)
+  --length SECONDS     play time of each match (default 60)
+  --jobs N             matches at once (default: the number of cores)
+  --hosts FILE         spread the matches over the machines of FILE (GNU
+                       parallel's ssh login file), as the tournament does
+  --out DIR            the run folder (default runs/tune-<date-time>/)
+  --resume DIR         go on with the run in DIR on the same path (with --jobs,
+                       --hosts, --no-verify, --verify-max-seeds only)
+  --seed-offset N      the pairs play seeds N+1, N+2, ... (default: drawn)
+  --verify-max-seeds N most seeds of the verification (default: the tournament's)
+  --no-verify          no sequential test at the end
+  --help               this text
+Environment: SOCCER_BUILD_DIR=DIR takes the programs from DIR.
+"""
 
 
 def parser(prog: str) -> Parser:
-    p = Parser(prog=prog, description=DESCRIPTION, epilog=EPILOG, add_help=False,
-               formatter_class=argparse.RawDescriptionHelpFormatter, allow_abbrev=False)
-    p.add_argument("--param", action="append", default=[], metavar="KEY=START,MIN,MAX[,C_END[,R_END]]",
-                   help="a setting to tune (repeatable)")
-    p.add_argument("--iterations", metavar="N", help=f"pairs to play (default {DEFAULT_ITERATIONS})")
-    p.add_argument("--program", help="agent, agent-b, agent-c or an agent's path (default agent)")
-    p.add_argument("--scenario", metavar="FILE", help=f"the field (default config/{FAMILY_SCENARIO} "
-                                                      f"when there is one, else config/{PLAIN_SCENARIO})")
-    p.add_argument("--length", metavar="SECONDS", help=f"play time of each match (default {DEFAULT_LENGTH})")
-    p.add_argument("--jobs", metavar="N", help="matches at once (default: the number of cores)")
-    p.add_argument("--hosts", metavar="FILE", default="", help="spread the matches over these machines "
-                                                               "(GNU parallel's ssh login file), as the tournament")
-    p.add_argument("--out", metavar="DIR", default="", help="the run folder (default runs/tune-<date-time>/)")
-    p.add_argument("--resume", metavar="DIR", default="", help="go on with the run in DIR on the same path")
-    p.add_argument("--seed-offset", metavar="N", help="seeds of the pairs start after N (default: drawn)")
-    p.add_argument("--verify-max-seeds", metavar="N", help="most seeds of the verification "
-                                                           "(default: the tournament's)")
-    p.add_argument("--no-verify", action="store_true", help="no sequential test at the end")
-    p.add_argument("--help", "-h", action="store_true", help="this text")
+    p = Parser(prog)
+    p.repeated("--param")
+    for name in ("--iterations", "--program", "--scenario", "--length", "--jobs", "--hosts", "--out", "--resume",
+                 "--seed-offset", "--verify-max-seeds"):
+        p.value(name, default=None)
+    p.flag("--no-verify")
     return p
 
 
 def parse(argv: list, prog: str):
-    p = parser(prog)
-    o = p.parse_args(argv)
-    if o.help:
-        raise HelpAsked(p.format_help())
+    o = parser(prog).parse_args(argv)
+    o.hosts = o.hosts or ""
     if o.resume:
         given = [n for n in ("param", "iterations", "program", "scenario", "length", "out", "seed_offset")
                  if getattr(o, n)]

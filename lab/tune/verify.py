@@ -10,38 +10,22 @@ import sys
 from ..settings_schema import CONFIG, SETTINGS, read_settings_file
 from ..tournament.results import pairs_of, read_match
 from ..tournament.stats import llr_from_counts, sprt_bounds
-from .params import ROLE, settings_of, split_key
+from .params import settings_of, split_key
 
 TUNED = "tuned.ini"
-TUNED_GO = "tuned-go.ini"
 START = "start.ini"
 VERIFY_DIR = "verify"
 SPRT = (0.0, 50.0)
 
 
-def settings_text(pairs: list, note: str) -> str:
-    return f"# {note}\n" + "".join(f"{k}={v}\n" for k, v in pairs)
-
-
 def write_settings(run: str, params: list, state: dict) -> list:
-    """tuned.ini (and tuned-go.ini for the goalkeeper's own keys, which a
-    settings file cannot tell apart) and start.ini; the names written."""
-    written = []
-    for name, go_name, values, what in ((TUNED, TUNED_GO, state["theta"], "tuned"),
-                                        (START, "start-go.ini", [p.start for p in params], "starting")):
-        pairs = settings_of(params, values)
-        team = [(k, v) for k, v in pairs if not split_key(k)[0]]
-        go = [(split_key(k)[1], v) for k, v in pairs if split_key(k)[0] == ROLE]
-        note = f"{what} settings for every robot, after {state['done']} of {state['iterations']} iterations"
-        if go:
-            note += f"; the goalkeeper's own are in {go_name}"
-        write_file(os.path.join(run, name), settings_text(team, note))
-        written.append(name)
-        if go:
-            write_file(os.path.join(run, go_name),
-                       settings_text(go, f"{what} settings for the goalkeeper (GO) only"))
-            written.append(go_name)
-    return [w for w in written if not w.startswith("start")]
+    """tuned.ini and start.ini, settings files of KEY=VALUE lines (GO:KEY=VALUE
+    for the goalkeeper's own); the names of the tuned ones."""
+    for name, values, what in ((TUNED, state["theta"], "tuned"), (START, [p.start for p in params], "starting")):
+        text = (f"# {what} settings, after {state['done']} of {state['iterations']} iterations\n"
+                + "".join(f"{k}={v}\n" for k, v in settings_of(params, values)))
+        write_file(os.path.join(run, name), text)
+    return [TUNED]
 
 
 def write_file(path: str, text: str) -> None:
@@ -67,10 +51,6 @@ def contender(run: str, program: str, path: str, by_file: bool) -> str:
 def verify(t, o, layout, hosts: list) -> int:
     """Runs the sequential test; its exit status (0 with a verdict)."""
     run, state = t.run, t.state
-    if any(split_key(p.name)[0] for p in t.params):
-        t.say("no verification: a tournament contender cannot carry the goalkeeper's own settings "
-              f"({TUNED_GO}); play them with team or play", sys.stderr)
-        return 0
     tuned, start = (read_settings_file(os.path.join(run, n)) for n in (TUNED, START))
     if tuned == start:
         t.say("no verification: the tuned values are the starting ones")
@@ -79,9 +59,11 @@ def verify(t, o, layout, hosts: list) -> int:
     # (so the tuning's scenario) and names the contenders shortly.
     usage = tournament_help(run)
     by_file = "@FILE" in usage
-    if not by_file and any(SETTINGS[k].file != CONFIG for k in tuned):
-        t.say(f"no verification: this lab's tournament takes config.ini keys only as a contender's "
-              f"settings; {', '.join(k for k in tuned if SETTINGS[k].file != CONFIG)} is not one", sys.stderr)
+    # Without settings files, a contender takes config.ini keys for the whole team only.
+    odd = [k for k in tuned if split_key(k)[0] or SETTINGS[split_key(k)[1]].file != CONFIG]
+    if not by_file and odd:
+        t.say(f"no verification: this lab's tournament takes a contender's settings as :KEY=VALUE "
+              f"of config.ini only; {', '.join(odd)} is not one", sys.stderr)
         return 0
     labels = [contender(run, state["program"], name, by_file) for name in (TUNED, START)]
     state["verify_labels"] = labels

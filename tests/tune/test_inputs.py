@@ -9,7 +9,7 @@ import pytest
 from conftest import ROOT
 from lab.errors import Refused
 from lab.settings_schema import read_settings_file
-from lab.tune.match import parse_team, robot_settings
+from lab.tune.match import parse_team
 from lab.tune.params import parse_param, value_text
 from lab.tune.spsa import Param
 from lab.tune.verify import write_settings
@@ -80,10 +80,8 @@ def test_integer_keys_are_rounded_when_written():
     assert value_text(Param("KICKABLE", 5, 1, 9, 1, 1), 2.6) == "2.6"
 
 
-def test_team_settings_reach_their_files_and_the_goalkeeper_wins():
-    sets = parse_team("VEL_MAX=90,GO:VEL_MAX=40,KICKABLE=70")
-    assert robot_settings(sets, "GO") == ([("KICKABLE", "70")], [("VEL_MAX", "90"), ("VEL_MAX", "40")])
-    assert robot_settings(sets, "Y1") == ([("KICKABLE", "70")], [("VEL_MAX", "90")])
+def test_team_settings_pass_to_play_checked():
+    assert parse_team("VEL_MAX=90,GO:VEL_MAX=40,KICKABLE=70") == ["VEL_MAX=90", "GO:VEL_MAX=40", "KICKABLE=70"]
     assert parse_team("-") == []
 
 
@@ -93,10 +91,9 @@ def test_a_match_takes_only_checked_numbers(arg):
         parse_team(arg)
 
 
-def test_tuned_files_are_settings_files_and_the_goalkeeper_has_its_own(tmp_path):
+def test_tuned_files_are_settings_files_the_goalkeeper_included(tmp_path):
     params = [Param("VEL_MAX", 60, 30, 130, 5, 0.2), Param("GO:KICKABLE", 80, 40, 200, 8, 0.2)]
-    written = write_settings(str(tmp_path), params, {"theta": [101.25, 55.5], "done": 3, "iterations": 3})
-    assert written == ["tuned.ini", "tuned-go.ini"]
-    assert read_settings_file(str(tmp_path / "tuned.ini")) == {"VEL_MAX": "101.25"}
-    assert read_settings_file(str(tmp_path / "tuned-go.ini")) == {"KICKABLE": "55.5"}
-    assert read_settings_file(str(tmp_path / "start.ini")) == {"VEL_MAX": "60"}
+    assert write_settings(str(tmp_path), params, {"theta": [101.25, 55.5], "done": 3, "iterations": 3}) == \
+        ["tuned.ini"]
+    assert read_settings_file(str(tmp_path / "tuned.ini")) == {"VEL_MAX": "101.25", "GO:KICKABLE": "55.5"}
+    assert read_settings_file(str(tmp_path / "start.ini")) == {"VEL_MAX": "60", "GO:KICKABLE": "80"}

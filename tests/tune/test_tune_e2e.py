@@ -58,8 +58,7 @@ def test_a_run_writes_tuned_settings_its_state_and_page(finished):
     assert state["done"] == 3 and [h["k"] for h in state["history"]] == [1, 2, 3]
     assert "iteration 3 of 3" in r.stderr
     tuned = dict(settings_of(params, state["theta"]))
-    assert read_settings_file(os.path.join(run, "tuned.ini")) == {"VEL_MAX": tuned["VEL_MAX"]}
-    assert read_settings_file(os.path.join(run, "tuned-go.ini")) == {"KICKABLE": tuned["GO:KICKABLE"]}
+    assert read_settings_file(os.path.join(run, "tuned.ini")) == tuned
     with open(os.path.join(run, "tune.html")) as f:
         page = f.read()
     assert page.count("<svg") == 3 and 'data-done="3"' in page and "GO:KICKABLE" in page
@@ -139,6 +138,15 @@ def test_a_run_in_use_is_not_resumed_twice(finished):
         fcntl.flock(held, fcntl.LOCK_EX | fcntl.LOCK_NB)
         r = tune(["--resume", run, "--no-verify"])
     assert r.returncode == 1 and "another tuning run is using" in r.stderr
+
+
+def test_a_goalkeeper_key_needs_a_goalkeeper_in_the_scenario(tmp_path):
+    scenario = tmp_path / "no-keeper.ini"
+    with open(os.path.join(ROOT, "config", "scenario-3v3.ini")) as f:
+        scenario.write_text(f.read().replace(" GO ", " G0 "))
+    r = tune(["--param", "GO:KICKABLE=80,40,200", "--scenario", str(scenario), "--out", str(tmp_path / "run")])
+    assert r.returncode == 1 and "has no robot GO" in r.stderr and len(r.stderr.splitlines()) == 1
+    assert not os.path.exists(tmp_path / "run")
 
 
 def test_matches_that_never_finish_stop_the_run_naming_one(tmp_path):
