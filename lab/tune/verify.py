@@ -7,7 +7,7 @@ import re
 import subprocess
 import sys
 
-from ..settings_schema import CONFIG, SETTINGS, read_settings_file
+from ..settings_schema import read_settings_file
 from ..tournament.results import pairs_of, read_match
 from ..tournament.stats import llr_from_counts, sprt_bounds
 from .params import settings_of, split_key
@@ -59,11 +59,11 @@ def verify(t, o, layout, hosts: list) -> int:
     # (so the tuning's scenario) and names the contenders shortly.
     usage = tournament_help(run)
     by_file = "@FILE" in usage
-    # Without settings files, a contender takes config.ini keys for the whole team only.
-    odd = [k for k in tuned if split_key(k)[0] or SETTINGS[split_key(k)[1]].file != CONFIG]
+    # PROGRAM:KEY=VALUE cannot name one robot; a settings file can.
+    odd = [k for k in tuned if split_key(k)[0]]
     if not by_file and odd:
-        t.say(f"no verification: this lab's tournament takes a contender's settings as :KEY=VALUE "
-              f"of config.ini only; {', '.join(odd)} is not one", sys.stderr)
+        t.say(f"no verification: this lab's tournament takes no settings file as a contender, "
+              f"and {', '.join(odd)} is one robot's", sys.stderr)
         return 0
     labels = [contender(run, state["program"], name, by_file) for name in (TUNED, START)]
     state["verify_labels"] = labels
