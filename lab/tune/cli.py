@@ -68,7 +68,10 @@ class Tuning:
             m = read_match(os.path.join(self.run, name), seed, yellow, blue, name)
         except (OSError, ValueError, KeyError, TypeError, AttributeError):
             return None
-        return None if m is None else 2 * m.score_of(0) - 1
+        # A match both sides broke (as the tournament's records tell it) is no evidence.
+        if m is None or getattr(m, "fault", ""):
+            return None
+        return 2 * m.score_of(0) - 1
 
     def play_round(self, ks: list, theta: list) -> bool:
         """Plays iterations ks (all probing `theta`) and applies their updates;
