@@ -46,8 +46,19 @@ def read_state(folder: str) -> dict:
                 raise ValueError(f"{key} is not a pinned program")
         if not re.fullmatch(r"[0-9]+(\.[0-9]+)?", str(state["length"])):
             raise ValueError("length is not a number of seconds")
-        if len(state["theta"]) != len(state["params"]) or int(state["done"]) < 0:
-            raise ValueError("theta or done malformed")
+        whole = {k: state[k] for k in ("iterations", "done", "batch", "seed_offset", "run_seed", "id")}
+        if not all(isinstance(v, int) and not isinstance(v, bool) for k, v in whole.items() if k != "id"):
+            raise ValueError("iterations, done, batch, seed_offset and run_seed must be whole numbers")
+        if not (1 <= whole["iterations"] and 0 <= whole["done"] <= whole["iterations"] and whole["batch"] >= 1
+                and whole["seed_offset"] >= 0 and re.fullmatch(r"[0-9a-f]{12}", str(whole["id"]))):
+            raise ValueError("iterations, done, batch, seed_offset or id out of range")
+        n = len(state["params"])
+        for theta in [state["theta"]] + [h["theta"] for h in state["history"]]:
+            if len(theta) != n or not all(isinstance(v, (int, float)) for v in theta):
+                raise ValueError("a θ does not match the parameters")
+        if len(state["history"]) != whole["done"] or not all(isinstance(h["result"], (int, float))
+                                                              for h in state["history"]):
+            raise ValueError("the history does not match the iterations done")
     except (OSError, ValueError, KeyError, TypeError) as e:
         raise Refused(f"{path} is not a tuning state this lab can read ({e})") from None
     return state

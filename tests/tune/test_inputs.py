@@ -97,3 +97,24 @@ def test_tuned_files_are_settings_files_the_goalkeeper_included(tmp_path):
         ["tuned.ini"]
     assert read_settings_file(str(tmp_path / "tuned.ini")) == {"VEL_MAX": "101.25", "GO:KICKABLE": "55.5"}
     assert read_settings_file(str(tmp_path / "start.ini")) == {"VEL_MAX": "60", "GO:KICKABLE": "80"}
+
+
+@pytest.mark.parametrize("change", [
+    {"done": 5}, {"iterations": "3"}, {"batch": 0}, {"theta": [1.0, 2.0]}, {"history": []},
+    {"id": "../../x"}, {"program": "/bin/sh"}, {"format": 99},
+])
+def test_a_damaged_state_is_refused_in_one_line(tmp_path, change):
+    state = {"format": 1, "id": "0123456789ab", "params": [{"name": "KICKABLE", "start": 80, "low": 40,
+                                                              "high": 200, "c_end": 8, "r_end": 0.2}],
+             "iterations": 3, "run_seed": 7, "seed_offset": 100, "batch": 1, "length": "4",
+             "program": "programs/agent", "simserver": "programs/simserver", "theta": [80.0], "done": 1,
+             "history": [{"k": 1, "theta": [81.0], "result": 1.0}]}
+    assert read_state_of(tmp_path, state) == state
+    with pytest.raises(Refused, match="not a tuning state"):
+        read_state_of(tmp_path, dict(state, **change))
+
+
+def read_state_of(folder, state):
+    from lab.tune.folder import read_state, write_state
+    write_state(str(folder), state)
+    return read_state(str(folder))
