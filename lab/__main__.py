@@ -1,4 +1,4 @@
-"""lab SUBCOMMAND [options]: play, team or tournament; each subcommand parses
+"""lab SUBCOMMAND [options]: play, team, tournament or tune; each subcommand parses
 its own options (see `lab SUBCOMMAND --help`)."""
 import contextlib
 import importlib
@@ -12,9 +12,10 @@ SUBCOMMANDS = {
     "play": "lab.play",
     "team": "lab.team",
     "tournament": "lab.tournament",
+    "tune": "lab.tune",
 }
 
-USAGE = "usage: lab {play,team,tournament} [options]   (lab SUBCOMMAND --help for each)"
+USAGE = "usage: lab {play,team,tournament,tune} [options]   (lab SUBCOMMAND --help for each)"
 
 
 def main(argv: list[str]) -> int:
