@@ -305,13 +305,17 @@ void SimServer::drain(Clock::time_point until, bool untilAnswered)
 {
     PeerAddress from;
     // The clock is read after every datagram: one that takes long to read must
-    // not be followed by thousands more.
-    while (!stopping() && Clock::now() < until && !(untilAnswered && allAnswered())) {
+    // not be followed by thousands more. What waits is read even when nobody is
+    // waited for, so that connect requests are always heard.
+    while (!stopping() && Clock::now() < until) {
         const long size = mSocket.receive(mReceiveBuffer.data(), mReceiveBuffer.size(), from);
         if (size < 0) {
             return;
         }
         handleDatagram(mReceiveBuffer.data(), static_cast<std::size_t>(size), from);
+        if (untilAnswered && allAnswered()) {
+            return;
+        }
     }
 }
 

@@ -79,7 +79,7 @@ private:
     void waitForAnswers();
     bool allAnswered() const;
     /// Reads waiting datagrams until none is left or `until` has passed (or, with
-    /// `untilAnswered`, every robot waited for has answered), so that no flood holds
+    /// `untilAnswered`, a datagram completed the answers), so that no flood holds
     /// the next world state back.
     void drain(Clock::time_point until, bool untilAnswered = false);
     void handleDatagram(const char* data, std::size_t size, const PeerAddress& from);
