@@ -34,7 +34,7 @@ struct HttpLimits {
     std::size_t connectionsPerAddress = 16;
     /// \brief Worker threads, and how many of them are kept for short requests: a
     /// connection served while only those are free gets one request, read within
-    /// `reserveRequestTime`, and no stream (see onReserve).
+    /// `reserveRequestTime`, and a short answer (see onReserve).
     std::size_t workers = 48;
     std::size_t reservedWorkers = 4;
     std::chrono::milliseconds reserveRequestTime{1000};
@@ -48,7 +48,7 @@ public:
     explicit CappedHttpServer(const HttpLimits& limits);
 
     /// \brief Whether `req` came on a connection served by a reserved worker; such a
-    /// request must be answered at once (no stream).
+    /// request must get a short answer at once (no stream, nothing long).
     static bool onReserve(const httplib::Request& req);
 
 private:

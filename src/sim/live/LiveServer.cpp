@@ -127,6 +127,13 @@ void LiveServer::route(const std::string& host)
             res.set_content("only GET\n", "text/plain");
             return httplib::Server::HandlerResponse::Handled;
         }
+        if (CappedHttpServer::onReserve(req) && req.path != "/") {
+            // The workers kept for the page serve nothing long: no stream, no record.
+            res.status = 503;
+            res.set_header("Retry-After", "10");
+            res.set_content("server busy\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
     });
 
@@ -159,14 +166,7 @@ void LiveServer::route(const std::string& host)
             });
     });
 
-    http.Get("/events", [this](const httplib::Request& req, httplib::Response& res) {
-        if (CappedHttpServer::onReserve(req)) {
-            // Streams never take the workers kept for the page.
-            res.status = 503;
-            res.set_header("Retry-After", "10");
-            res.set_content("server busy\n", "text/plain");
-            return;
-        }
+    http.Get("/events", [this](const httplib::Request&, httplib::Response& res) {
         const std::optional<LiveFeed::ViewerId> viewer = mFeed.join(kMaxViewers);
         if (!viewer) {
             res.status = 503;
