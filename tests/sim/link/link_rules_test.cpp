@@ -184,7 +184,7 @@ TEST_F(OneRobotMatch, ASilentHolderGivesItsRobotToTheSameNicknameFromANewAddress
     ScriptedClient restarted(mServer->port());
     restarted.send(ScriptedClient::request(1, "GO"));
     EXPECT_EQ(restarted.receive(), "<connect>false</connect>");
-    first.ignore(800);
+    first.ignore(1200);
     ASSERT_TRUE(restarted.connect(1, "GO"));
     const long commandsBefore = mServer->robotStats()[0].commands;
     EXPECT_GT(restarted.play(1.0), 10);
