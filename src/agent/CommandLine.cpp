@@ -129,6 +129,9 @@ Properties read_file_properties(const std::string& filename)
 {
     try {
         return PropertyReader().read(filename);
+    } catch (const PropertyFileTooLarge& e) {
+        LOG(log_ERROR) << e.what();
+        throw ClientException(e.what());
     } catch (const PropertyStreamError&) {
         LOG(log_ERROR) << "Error reading property file";
     } catch (const BadPropertyFormatException& e) {

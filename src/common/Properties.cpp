@@ -1,7 +1,10 @@
 #include "common/Properties.h"
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
+
+#include "common/BoundedFile.h"
 
 std::string Properties::propertyValue(const std::string& key) const
 {
@@ -37,10 +40,19 @@ Properties PropertyReader::read(std::istream& in) const
 
 Properties PropertyReader::read(const std::string& fileName) const
 {
-    std::ifstream in(fileName);
-    if (!in.is_open()) {
+    std::string text;
+    int error = 0;
+    switch (readBounded(fileName, kMaxPropertyFileBytes, text, error)) {
+    case BoundedRead::Ok:
+        break;
+    case BoundedRead::TooLarge:
+        throw PropertyFileTooLarge("larger than " + sizeText(kMaxPropertyFileBytes) + ", too large for a settings file");
+    case BoundedRead::CannotOpen:
+    case BoundedRead::ReadError:
+        errno = error;  // callers may name the system's reason
         throw PropertyStreamError();
     }
+    std::istringstream in(text);
     return read(in);
 }
 

@@ -2,14 +2,25 @@
 // Settings as text: an ordered key/value map, and the reader and writer of
 // the "KEY=value" property files that hold them.
 
+#include <cstddef>
 #include <exception>
 #include <istream>
 #include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 
 /// \brief A file that cannot be opened, or a hard I/O error on its stream.
 class PropertyStreamError : public std::exception {};
+/// \brief A property file longer than PropertyReader reads; what() says so, without the file's name.
+class PropertyFileTooLarge : public PropertyStreamError {
+public:
+    explicit PropertyFileTooLarge(std::string message) : mWhat(std::move(message)) {}
+    const char* what() const noexcept override { return mWhat.c_str(); }
+
+private:
+    std::string mWhat;
+};
 /// \brief A line that is neither empty, nor a comment, nor "key=value".
 class BadPropertyFormatException : public std::exception {};
 
@@ -56,12 +67,17 @@ private:
     Map m_PropertyMap;
 };
 
+/// \brief Longest property file read: settings and scenarios are a few kilobytes, so
+/// anything near this is a mistake (a device, a record given as a scenario).
+inline constexpr std::size_t kMaxPropertyFileBytes = std::size_t{1} << 20;
+
 /// \brief Reads and writes property files. Stateless.
 class PropertyReader {
 public:
     /// \throws BadPropertyFormatException, PropertyStreamError
     Properties read(std::istream& in) const;
-    /// \throws PropertyStreamError when the file cannot be opened
+    /// \throws PropertyStreamError when the file cannot be opened or read,
+    /// PropertyFileTooLarge (one) when it holds more than kMaxPropertyFileBytes
     Properties read(const std::string& fileName) const;
 
     /// \brief Writes the header as '#' lines, then the pairs in key order.

@@ -8,6 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/BoundedFile.h"
+#include "common/Properties.h"
+
 namespace {
 
 // Built-in settings when no template is given; the same values as the
@@ -39,14 +42,28 @@ void makeDirectory(const std::string& dir)
     }
 }
 
-void copyFile(const std::string& from, const std::string& to)
+// The speed file is a settings file: read whole, up to the same limit, before
+// any directory is made.
+std::string readSpeedFile(const std::string& from)
 {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) {
-        throw ScenarioError("cannot read " + from);
+    std::string text;
+    int error = 0;
+    const BoundedRead read = readBounded(from, kMaxPropertyFileBytes, text, error);
+    if (read == BoundedRead::TooLarge) {
+        throw ScenarioError(from + " is larger than " + sizeText(kMaxPropertyFileBytes) +
+                            ", too large for a speed file");
     }
+    if (read != BoundedRead::Ok) {
+        throw ScenarioError("cannot read " + from + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+    }
+    return text;
+}
+
+void writeFile(const std::string& to, const std::string& text)
+{
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    out << in.rdbuf();
+    out << text;
+    out.flush();
     if (!out) {
         throw ScenarioError("cannot write " + to);
     }
@@ -119,10 +136,13 @@ std::vector<std::string> writeAgentDirectories(const std::string& dir, const Sce
     if (!templateFile.empty()) {
         try {
             base = PropertyReader().read(templateFile);
+        } catch (const PropertyFileTooLarge& e) {
+            throw ScenarioError("agent template " + templateFile + ": " + e.what());
         } catch (const std::exception&) {
             throw ScenarioError("cannot read agent template " + templateFile);
         }
     }
+    const std::string speeds = velocidadeFile.empty() ? std::string() : readSpeedFile(velocidadeFile);
     makeDirectory(dir);
     std::vector<std::string> made;
     for (const RobotSpec& robot : scenario.robots) {
@@ -136,7 +156,7 @@ std::vector<std::string> writeAgentDirectories(const std::string& dir, const Sce
             throw ScenarioError("cannot write " + robotDir + "/config.ini");
         }
         if (!velocidadeFile.empty()) {
-            copyFile(velocidadeFile, robotDir + "/velocidade.ini");
+            writeFile(robotDir + "/velocidade.ini", speeds);
         }
         made.push_back(robotDir);
     }

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "sim/link/HolderSilence.h"
 #include "sim/record/ReplayPage.h"
 #include "sim/record/SummaryJson.h"
 
@@ -19,17 +20,15 @@ void onStopSignal(int sig)
     gStopSignal = sig;
 }
 
-// At most this many datagrams are read in one go, so that a flood cannot
-// hold the clock back.
-constexpr int kDrainBatch = 4096;
+// In fast mode, before a world state that the agents do not answer, the
+// waiting datagrams are read for at most this long.
+constexpr auto kIdleDrainTime = std::chrono::milliseconds(5);
 // A robot that has not answered this many play cycles in a row is no longer
 // waited for in fast mode, until it speaks again.
 constexpr int kStaleAfter = 3;
 // Cycles of pre-match world states after the last admission, so that every
 // agent has seen its robot before the kick-off.
 constexpr int kStartGraceCycles = 5;
-// Refused connects are logged only this often; the rest are only counted.
-constexpr int kMaxRefusalsLogged = 10;
 
 CameraSpec exactCamera(CameraSpec cameraSetup)
 {
@@ -135,21 +134,25 @@ std::string SimServer::robotName(std::size_t robot) const
     return "robot " + std::to_string(r.vtId) + " (" + teamName(r.team) + " " + r.nickname + ")";
 }
 
-void SimServer::refuse(const PeerAddress& from, const std::string& why, bool alwaysLog)
+void SimServer::refuse(const PeerAddress& from, const std::string& why, bool log)
 {
     ++mTraffic.refusedConnects;
     const char* answer = connectAnswer(false);
     mSocket.send(from, answer, std::strlen(answer));
-    if (!mOptions.quiet && (alwaysLog || mRefusalsLogged < kMaxRefusalsLogged)) {
-        mRefusalsLogged += alwaysLog ? 0 : 1;
+    if (!mOptions.quiet && log) {
         std::cerr << "simserver: connect from " << from.text() << " refused: " << why << "\n";
     }
+}
+
+bool SimServer::holderGone(const Link& link) const
+{
+    return link.admitted && holderSilent(link.missedInRow, Clock::now() - link.lastHeard);
 }
 
 void SimServer::handleConnect(const ConnectRequest& request, int holder, const PeerAddress& from)
 {
     if (request.type != "Client") {
-        refuse(from, "type is not Client");
+        refuse(from, "type is not Client", mRefusalLog.logOther());
         return;
     }
     int robot = -1;
@@ -159,7 +162,7 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
         }
     }
     if (robot < 0) {
-        refuse(from, "no robot with vt_id " + std::to_string(request.vtId));
+        refuse(from, "no robot with vt_id " + std::to_string(request.vtId), mRefusalLog.logOther());
         return;
     }
     const std::size_t r = static_cast<std::size_t>(robot);
@@ -168,27 +171,28 @@ void SimServer::handleConnect(const ConnectRequest& request, int holder, const P
     const std::string& expected = mScenario.robots[r].nickname;
     if (request.nickname != expected) {
         // A team fielded against the wrong robots (the other side's, or another
-        // line-up's) must not drive them. A nickname new for the robot is logged
-        // even past the cap on refusal lines, so that its operator learns why.
+        // line-up's) must not drive them. The first few nicknames per robot and
+        // sender are logged apart from the other refusals, so that its operator
+        // learns why.
         ++mTraffic.wrongNickname;
         ++stats.wrongNicknames;
-        const bool news = stats.lastWrongNickname != request.nickname;
         stats.lastWrongNickname = request.nickname;
         refuse(from,
                robotName(r) + " has nickname " + quotedForLog(expected) + ", the request gives " +
                    quotedForLog(request.nickname),
-               news);
+               mRefusalLog.logWrongNickname(r, from, request.nickname));
         return;
     }
-    if (link.admitted && link.address != from) {
-        refuse(from, "robot " + std::to_string(request.vtId) + " is taken");
+    const bool takingBack = link.admitted && link.address != from;
+    if (takingBack && !holderGone(link)) {
+        refuse(from, "robot " + std::to_string(request.vtId) + " is taken", mRefusalLog.logOther());
         return;
     }
     if (holder >= 0 && holder != robot) {
-        refuse(from, "this address already drives another robot");
+        refuse(from, "this address already drives another robot", mRefusalLog.logOther());
         return;
     }
-    if (!link.admitted) {
+    if (!link.admitted || takingBack) {
         // The latest request waits for its reply; an earlier one that never replied
         // (its agent gone, or its answer lost) gives way, as does another robot's
         // request from this same address.
@@ -221,6 +225,15 @@ void SimServer::handleReply(bool accepted, int holder, const PeerAddress& from)
     Link& link = mLinks[r];
     RobotStats& stats = mRobotStats[r];
     link.pending = false;
+    if (link.admitted && !holderGone(link)) {
+        // The holder spoke again while its robot was being taken back: it keeps it.
+        ++mTraffic.unknownSender;
+        if (!mOptions.quiet) {
+            std::cerr << "simserver: " << robotName(r) << ": its agent at " << link.address.text()
+                      << " spoke again, the agent at " << from.text() << " is not admitted\n";
+        }
+        return;
+    }
     stats.connectReply = accepted ? "true" : "false";
     if (!accepted) {
         if (!mOptions.quiet) {
@@ -228,10 +241,15 @@ void SimServer::handleReply(bool accepted, int holder, const PeerAddress& from)
         }
         return;
     }
+    if (link.admitted && !mOptions.quiet) {
+        std::cerr << "simserver: " << robotName(r) << " taken back from the silent agent at " << link.address.text()
+                  << "\n";
+    }
     link.admitted = true;
     link.address = from;
     link.answered = false;
     link.missedInRow = 0;
+    link.lastHeard = Clock::now();
     stats.admitted = true;
     stats.agentNickname = link.pendingNickname;
     if (!mOptions.quiet) {
@@ -249,12 +267,15 @@ void SimServer::handleDatagram(const char* data, std::size_t size, const PeerAdd
     }
     const ClientMessage msg = readClientMessage(data, size);
     const int robot = robotAt(from);
+    if (robot >= 0) {
+        mLinks[static_cast<std::size_t>(robot)].lastHeard = Clock::now();
+    }
     switch (msg.kind) {
     case ClientMessageKind::Invalid:
         ++mTraffic.invalid;
         return;
     case ClientMessageKind::BadConnect:
-        refuse(from, "malformed connect request");
+        refuse(from, "malformed connect request", mRefusalLog.logOther());
         return;
     case ClientMessageKind::ConnectRequest:
         handleConnect(msg.request, robot, from);
@@ -280,22 +301,28 @@ void SimServer::handleDatagram(const char* data, std::size_t size, const PeerAdd
     }
 }
 
-void SimServer::drain()
+void SimServer::drain(Clock::time_point until, bool untilAnswered)
 {
     PeerAddress from;
-    for (int n = 0; n < kDrainBatch; ++n) {
+    // The clock is read after every datagram: one that takes long to read must
+    // not be followed by thousands more. What waits is read even when nobody is
+    // waited for, so that connect requests are always heard.
+    while (!stopping() && Clock::now() < until) {
         const long size = mSocket.receive(mReceiveBuffer.data(), mReceiveBuffer.size(), from);
         if (size < 0) {
             return;
         }
         handleDatagram(mReceiveBuffer.data(), static_cast<std::size_t>(size), from);
+        if (untilAnswered && allAnswered()) {
+            return;
+        }
     }
 }
 
 void SimServer::serviceUntil(Clock::time_point deadline)
 {
     while (!stopping()) {
-        drain();
+        drain(deadline);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             return;
@@ -316,18 +343,19 @@ bool SimServer::allAnswered() const
 
 void SimServer::waitForAnswers()
 {
-    drain();
     if (!mLastStatePlaying) {
+        drain(Clock::now() + kIdleDrainTime);
         return;  // the agents only answer while the game is on
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(mOptions.stepTimeoutMs);
+    drain(deadline, true);
     while (!stopping() && !allAnswered()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             return;
         }
         mSocket.waitReadable(static_cast<int>(left));
-        drain();
+        drain(deadline, true);
     }
 }
 

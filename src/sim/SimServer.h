@@ -13,6 +13,7 @@
 
 #include "sim/perception/Camera.h"
 #include "sim/link/ClientMessages.h"
+#include "sim/link/RefusalLog.h"
 #include "sim/match/MatchStats.h"
 #include "sim/Options.h"
 #include "sim/live/LiveServer.h"
@@ -59,7 +60,8 @@ private:
     /// The server's side of one robot's link. A robot is admitted when its
     /// agent's reply completes the handshake; until then the request that was
     /// answered only waits, and a newer one (from an agent restarted on another
-    /// address) takes its place.
+    /// address) takes its place. An admitted robot passes to another address
+    /// only once its holder has gone silent (see HolderSilence.h).
     struct Link {
         bool admitted = false;
         PeerAddress address;
@@ -68,17 +70,23 @@ private:
         std::string pendingNickname;
         bool answered = false;
         int missedInRow = 0;
+        /// When the holder last sent anything.
+        Clock::time_point lastHeard;
     };
 
     void waitForClients();
     void serviceUntil(Clock::time_point deadline);
     void waitForAnswers();
     bool allAnswered() const;
-    void drain();
+    /// Reads waiting datagrams until none is left or `until` has passed (or, with
+    /// `untilAnswered`, a datagram completed the answers), so that no flood holds
+    /// the next world state back.
+    void drain(Clock::time_point until, bool untilAnswered = false);
     void handleDatagram(const char* data, std::size_t size, const PeerAddress& from);
     void handleConnect(const ConnectRequest& request, int holder, const PeerAddress& from);
     void handleReply(bool accepted, int holder, const PeerAddress& from);
-    void refuse(const PeerAddress& from, const std::string& why, bool alwaysLog = false);
+    bool holderGone(const Link& link) const;
+    void refuse(const PeerAddress& from, const std::string& why, bool log);
     int robotAt(const PeerAddress& from) const;
     int pendingAt(const PeerAddress& from) const;
     std::string robotName(std::size_t robot) const;
@@ -111,5 +119,5 @@ private:
     std::unique_ptr<LiveServer> mLive;
     bool mLastStatePlaying = false;
     long mLastProgressSecond = -1;
-    int mRefusalsLogged = 0;
+    RefusalLog mRefusalLog;
 };

@@ -89,6 +89,9 @@ void UpdateProperties(Properties& propsVel)
     errno = 0;
     try {
         propsVel = PropertyReader().read(kArquivoVelocidade);
+    } catch (const PropertyFileTooLarge& e) {
+        LOG(log_ERROR) << e.what();
+        encerraSemVelocidade(e.what());
     } catch (const BadPropertyFormatException& e) {
         LOG(log_ERROR) << "Error in property format: " << e.what();
         encerraSemVelocidade("a line is neither a comment nor KEY=value");

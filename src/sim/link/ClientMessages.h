@@ -8,8 +8,10 @@
 
 #include "sim/physics/Physics.h"
 
-/// \brief Largest datagram the server reads; anything longer is dropped.
-inline constexpr std::size_t kMaxDatagramBytes = 64 * 1024;
+/// \brief Largest datagram the server reads; anything longer is dropped unread. A
+/// client's longest message, a connect request with three 64-character texts, is
+/// well under half of it.
+inline constexpr std::size_t kMaxDatagramBytes = 2 * 1024;
 
 /// \brief What a datagram turned out to be.
 enum class ClientMessageKind {

@@ -51,6 +51,21 @@ void addressText(const sockaddr_storage& a, std::string& ip, int& port)
     ip = text;
 }
 
+// Marks the requests of a connection served by a reserved worker.
+constexpr const char* kReserveHeader = "X-Served-From-Reserve";
+
+std::string peerAddress(int sock)
+{
+    sockaddr_storage a{};
+    socklen_t len = sizeof a;
+    std::string ip;
+    int port = 0;
+    if (::getpeername(sock, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+        addressText(a, ip, port);
+    }
+    return ip;
+}
+
 // A connection's socket, reading no more than its budget for the current
 // request and never waiting past the limits or the server's stop.
 class LimitedStream : public httplib::Stream {
@@ -62,13 +77,20 @@ public:
     {
     }
 
-    void newRequest()
+    // False once the connection has had its time: no further request is read.
+    bool newRequest()
     {
+        const auto now = Clock::now();
+        if (now >= mConnectionDeadline) {
+            return false;
+        }
         mBudget = mLimits.requestBytes;
-        mRequestDeadline = Clock::now() + mLimits.requestTime;
+        mRequestDeadline = std::min(now + mLimits.requestTime, mConnectionDeadline);
         mWritten = 0;
         mWriteWaited = Clock::duration::zero();
+        return true;
     }
+    Clock::time_point connectionDeadline() const { return mConnectionDeadline; }
     bool hasBuffered() const { return mStart < mEnd; }
     bool stopping() const { return mServerSocket == INVALID_SOCKET; }
 
@@ -180,6 +202,7 @@ private:
     milliseconds mReadTimeout;
     milliseconds mWriteTimeout;
     std::size_t mBudget = 0;
+    const Clock::time_point mConnectionDeadline = Clock::now() + mLimits.connectionTime;
     Clock::time_point mRequestDeadline;
     std::size_t mWritten = 0;
     mutable Clock::duration mWriteWaited{};
@@ -190,25 +213,94 @@ private:
 
 }  // namespace
 
+CappedHttpServer::CappedHttpServer(const HttpLimits& limits) : mLimits(limits)
+{
+    new_task_queue = [workers = limits.workers] { return new httplib::ThreadPool(workers); };
+}
+
+bool CappedHttpServer::onReserve(const httplib::Request& req)
+{
+    return req.has_header(kReserveHeader);
+}
+
+bool CappedHttpServer::admit(const std::string& address)
+{
+    const std::lock_guard<std::mutex> lock(mMutex);
+    std::size_t& count = mPerAddress[address];
+    if (count >= mLimits.connectionsPerAddress) {
+        if (count == 0) {
+            mPerAddress.erase(address);
+        }
+        return false;
+    }
+    ++count;
+    ++mBusy;
+    return true;
+}
+
+void CappedHttpServer::release(const std::string& address)
+{
+    const std::lock_guard<std::mutex> lock(mMutex);
+    --mBusy;
+    if (--mPerAddress[address] == 0) {
+        mPerAddress.erase(address);
+    }
+}
+
 bool CappedHttpServer::process_and_close_socket(socket_t sock)
 {
-    LimitedStream stream(sock, svr_sock_, mLimits, toMs(read_timeout_sec_, read_timeout_usec_),
+    const std::string address = peerAddress(sock);
+    if (!admit(address)) {
+        ::shutdown(sock, SHUT_RDWR);
+        ::close(sock);
+        return false;
+    }
+    bool reserve = false;
+    {
+        const std::lock_guard<std::mutex> lock(mMutex);
+        reserve = mBusy + mLimits.reservedWorkers > mLimits.workers;
+    }
+    HttpLimits limits = mLimits;
+    if (reserve) {
+        limits.requestTime = std::min(limits.requestTime, limits.reserveRequestTime);
+        limits.connectionTime = std::min(limits.connectionTime, limits.reserveRequestTime);
+    }
+    LimitedStream stream(sock, svr_sock_, limits, toMs(read_timeout_sec_, read_timeout_usec_),
                          toMs(write_timeout_sec_, write_timeout_usec_));
     const auto keepAlive = std::chrono::seconds(keep_alive_timeout_sec_);
     bool ok = false;
-    for (std::size_t left = keep_alive_max_count_; left > 0 && !stream.stopping(); --left) {
+    const std::size_t requests = reserve ? 1 : keep_alive_max_count_;
+    for (std::size_t left = requests; left > 0 && !stream.stopping(); --left) {
         // The next request, or the end of a kept-alive connection.
-        if (!stream.hasBuffered() && !stream.waitUntil(POLLIN, Clock::now() + keepAlive)) {
+        if (!stream.hasBuffered() &&
+            !stream.waitUntil(POLLIN, std::min(Clock::now() + keepAlive, stream.connectionDeadline()))) {
             break;
         }
-        stream.newRequest();
+        if (!stream.newRequest()) {
+            break;  // the connection has had its time
+        }
         bool closed = false;
-        ok = process_request(stream, left == 1, closed, nullptr);
-        if (!ok || closed) {
+        bool carriesBody = false;
+        ok = process_request(stream, left == 1, closed, [&](httplib::Request& req) {
+            // Set by this server only.
+            req.headers.erase(kReserveHeader);
+            if (reserve) {
+                req.set_header(kReserveHeader, "1");
+            }
+            carriesBody = (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0") ||
+                          req.has_header("Transfer-Encoding");
+            if (carriesBody) {
+                // The body stays unread: the answer says the connection ends with it.
+                req.headers.erase("Connection");
+                req.set_header("Connection", "close");
+            }
+        });
+        if (!ok || closed || carriesBody) {
             break;
         }
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
+    release(address);
     return ok;
 }

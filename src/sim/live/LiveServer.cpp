@@ -32,7 +32,18 @@ constexpr auto kHeartbeat = 2000ms;
 // request stays well under the cap (a browser's is about a kilobyte) and arrives
 // at once; one that trickles in is dropped after a few seconds.
 constexpr std::size_t kMaxRequestBody = 4096;
-constexpr HttpLimits kLimits{32768, std::chrono::milliseconds(5000), std::chrono::milliseconds(5000), 256 * 1024};
+// A connection has 10 s for all its requests, a client address at most 16 connections
+// served at once (a browser opens about 6), and the last 4 workers only answer short
+// requests, so that the page loads however many streams or slow clients hold the rest.
+constexpr HttpLimits kLimits{32768,
+                             std::chrono::milliseconds(5000),
+                             std::chrono::milliseconds(5000),
+                             256 * 1024,
+                             std::chrono::milliseconds(10000),
+                             16,
+                             kWorkerThreads,
+                             4,
+                             std::chrono::milliseconds(1000)};
 constexpr time_t kReadTimeoutSeconds = 3;
 // A viewer whose socket takes no data for this long is dropped, as is one that
 // drains it too slowly on the whole (see HttpLimits).
@@ -89,7 +100,6 @@ LiveServer::~LiveServer()
 void LiveServer::route(const std::string& host)
 {
     httplib::Server& http = *mHttp;
-    http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     http.set_payload_max_length(kMaxRequestBody);
     http.set_read_timeout(kReadTimeoutSeconds, 0);
     http.set_write_timeout(kWriteTimeoutSeconds, 0);
@@ -115,6 +125,13 @@ void LiveServer::route(const std::string& host)
             res.status = 405;
             res.set_header("Allow", "GET");
             res.set_content("only GET\n", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (CappedHttpServer::onReserve(req) && req.path != "/") {
+            // The workers kept for the page serve nothing long: no stream, no record.
+            res.status = 503;
+            res.set_header("Retry-After", "10");
+            res.set_content("server busy\n", "text/plain");
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;

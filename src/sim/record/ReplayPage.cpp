@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
+
+#include "common/BoundedFile.h"
 
 namespace {
 
@@ -91,18 +91,19 @@ bool buildReplayPage(std::string_view pageTemplate, std::string_view record, std
 bool writeReplayPage(const std::string& recordFile, const std::string& htmlFile, long& steps,
                      std::string& error)
 {
-    std::ifstream in(recordFile, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + recordFile + ": " + std::strerror(errno);
+    std::string record;
+    int readError = 0;
+    switch (readBounded(recordFile, kMaxRenderedRecordBytes, record, readError)) {
+    case BoundedRead::Ok:
+        break;
+    case BoundedRead::TooLarge:
+        error = recordFile + " is larger than " + sizeText(kMaxRenderedRecordBytes) + ", too large to render";
+        return false;
+    case BoundedRead::CannotOpen:
+    case BoundedRead::ReadError:
+        error = "cannot read " + recordFile + ": " + std::strerror(readError);
         return false;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        error = "cannot read " + recordFile;
-        return false;
-    }
-    const std::string record = content.str();
     if (!looksLikeRecord(record)) {
         error = recordFile + ": not a record";
         return false;

@@ -2,6 +2,7 @@
 // The replay page: the viewer template (built into the program) with a
 // record embedded in it, one self-contained HTML file that needs no network.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,11 @@ long countRecordSteps(std::string_view record);
 bool buildReplayPage(std::string_view pageTemplate, std::string_view record, std::string& page,
                      std::string& error);
 
-/// \brief Reads `recordFile` and writes the page to `htmlFile`; false with `error`
-/// set when either fails. `steps` receives the number of steps embedded.
+/// \brief Longest record rendered: hours of five a side; the page holds it all in memory.
+inline constexpr std::size_t kMaxRenderedRecordBytes = std::size_t{256} << 20;
+
+/// \brief Reads `recordFile` (at most kMaxRenderedRecordBytes) and writes the page to
+/// `htmlFile`; false with `error` set when either fails. `steps` receives the number of
+/// steps embedded.
 bool writeReplayPage(const std::string& recordFile, const std::string& htmlFile, long& steps,
                      std::string& error);

@@ -250,7 +250,8 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     const TrafficStats& t = server.traffic();
     EXPECT_EQ(t.refusedConnects, 4);
     EXPECT_EQ(t.unknownSender, 2);
-    EXPECT_EQ(t.invalid, 21);
+    EXPECT_EQ(t.invalid, 20);
+    EXPECT_EQ(t.oversized, 1);
     const RobotStats& r1 = server.robotStats()[0];
     EXPECT_TRUE(r1.admitted);
     EXPECT_EQ(r1.connectReply, "true");
