@@ -196,6 +196,8 @@ ScenarioFamily loadScenarioFamily(const std::string& fileName)
     Properties props;
     try {
         props = PropertyReader().read(fileName);
+    } catch (const PropertyFileTooLarge&) {
+        throw ScenarioError(fileName + ": larger than 1 MiB, too large for a scenario file");
     } catch (const PropertyStreamError&) {
         throw ScenarioError(fileName + ": cannot be read");
     } catch (const BadPropertyFormatException&) {
