@@ -405,12 +405,19 @@ def test_matches_run_over_ssh_on_pinned_copies_and_come_back(tmp_path, loopback_
     with open(hosts, "w") as f:
         f.write("# this machine, over ssh\n%s\n" % loopback_ssh)
     out = str(tmp_path / "t x")
+    family = os.path.join(ROOT, "config", "scenario-3v3-family.ini")
     r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--length", LENGTH, "--hosts", hosts,
-             "--out", out])
+             "--scenario", family, "--out", out])
     assert r.returncode == 0, r.stdout + r.stderr
     rows = read_rows(out)
     assert len(rows) == 2
     check_rows_against_records(out, rows)
+    # The pinned scenario travelled with the kit: both matches drew the family's field.
+    fields = []
+    for row in rows:
+        with open(os.path.join(out, row["folder"], "run.json")) as f:
+            fields.append(json.load(f)["field"])
+    assert fields[0] == fields[1] and "BALL_KEEP" in fields[0]
     with open(os.path.join(out, "joblog.txt")) as f:
         assert "127.0.0.1" in f.read()
     # The remote work folder is cleaned away at the end.
