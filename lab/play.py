@@ -365,7 +365,7 @@ class Prepared:
     settings: dict       # colour -> TeamSettings
 
 
-def prepare(o: PlayOptions, layout) -> Prepared:
+def prepare(o: PlayOptions, layout, scenario_checked: bool = False) -> Prepared:
     # A checkout builds what the match takes from its build folder.
     from_build = not o.simserver or any("/" not in p for p in o.programs.values())
     paths = {c: agent_program(o.programs[c], layout, f"--{c}") for c in ("yellow", "blue")}
@@ -382,7 +382,7 @@ def prepare(o: PlayOptions, layout) -> Prepared:
     simserver = o.simserver or os.path.join(layout.build_dir, "simserver")
     for program in [simserver] + list(paths.values()):
         require_built(program, layout)
-    if o.scenario:
+    if o.scenario and not scenario_checked:
         check_scenario(o.scenario, simserver)
     return Prepared(simserver, paths, template, speeds, settings)
 
@@ -394,13 +394,15 @@ class _AnyNick:
         return True
 
 
-def main(argv: list) -> int:
+def main(argv: list, scenario_checked: bool = False) -> int:
+    """`scenario_checked`: the caller has had the server check --scenario's
+    file already (a tournament's pinned copy), so each match skips it."""
     console = Console(prog_name("play"))
     try:
         o = parse_options(argv)
         check_options(o)
         layout = find_layout()
-        ready = prepare(o, layout)
+        ready = prepare(o, layout, scenario_checked)
     except HelpAsked:
         console.write(USAGE.format(prog=console.prog))
         return 0
