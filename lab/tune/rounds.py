@@ -76,7 +76,7 @@ class Rounds:
         for line in text.splitlines()[1:]:
             fields = line.split("\t")
             if len(fields) >= 9 and fields[6] == str(NOT_PINNED):
-                return f"a program on {fields[1] or 'this machine'} is not the pinned build"
+                return f"a program or the scenario on {fields[1] or 'this machine'} is not the pinned copy"
         return ""
 
     def stop(self) -> None:
