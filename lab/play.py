@@ -19,6 +19,7 @@ from .exits import NEVER_CONNECTED, NOT_STARTED, RUNNING
 from .layout import agent_program, find_layout, require_built
 from .props import SettingsFile, read_part, write_whole
 from .robots import scenario_robots
+from .scenario import check as check_scenario, given_file, sets_camera
 from .settings import TeamSettings, add_file, add_sets
 from .supervisor import Supervisor, run_in_foreground
 from .teamrun import TeamRun
@@ -27,10 +28,17 @@ USAGE = """\
 Usage: {prog} [options]
   --length SECONDS   play time of the match (default 60)
   --5v5              5 against 5 instead of 3 against 3
+  --scenario FILE    the field of a scenario file (such as a field family,
+                     config/scenario-3v3-family.ini); its robots make the teams
   --fast             lock-step mode: the match runs as fast as the agents answer
-  --seed N           camera seed: each seed draws its own camera noise, so its own
-                     match (default: a fresh seed, printed so it can be played again)
-  --exact            a camera without noise (every seed then plays the same match)
+  --seed N           the match's seed: each seed draws its own camera noise (and a
+                     field family's field), so its own match (default: a fresh
+                     seed, printed so it can be played again)
+  --exact            a camera without noise (on a fixed field every seed then
+                     plays the same match)
+                     Without --exact the camera gets a little noise (1 mm, 0.2°),
+                     unless the scenario file sets NOISE_DIST or NOISE_ANGLE
+                     (a value other than 0, or a range): then the file's camera plays
   --yellow PROGRAM   the yellow team's agent program (default agent)
   --blue PROGRAM     the blue team's agent program (default agent)
                      PROGRAM: agent, agent-b, agent-c, statue (built in the build folder)
@@ -65,8 +73,10 @@ skips the install-and-build step.
 # Largest match length simserver accepts, in seconds.
 MAX_LENGTH = 86400
 # A real camera is never exact: a little noise on what each robot sees makes
-# every seed a match of its own.
+# every seed a match of its own. Passed only for a scenario whose camera is
+# exact: a file that sets its own noise (a family's ranges) keeps it.
 NOISE = ["--noise-dist", "1", "--noise-angle", "0.2"]
+EXACT = ["--noise-dist", "0", "--noise-angle", "0"]
 # How long robots that could not connect are started again.
 TEAM_WAIT = 10
 # How long the agents have to end by themselves once the server has ended the match.
@@ -81,6 +91,7 @@ CLOCK_RE = re.compile(r"^simserver: t=\s*([0-9]+(?:\.[0-9]+)?) s", re.M)
 class PlayOptions:
     length: str = "60"
     five: bool = False
+    scenario: str = ""
     fast: bool = False
     seed: str = ""
     exact: bool = False
@@ -95,7 +106,7 @@ class PlayOptions:
 def build_parser(prog: str) -> Parser:
     p = Parser(prog)
     p.value("--length", default="60")
-    for name in ("--seed", "--dir", "--simserver", "--watch-port"):
+    for name in ("--seed", "--dir", "--simserver", "--watch-port", "--scenario"):
         p.value(name)
     for colour in ("yellow", "blue"):
         p.value(f"--{colour}", default="agent")
@@ -111,7 +122,7 @@ def build_parser(prog: str) -> Parser:
 def parse_options(argv: list) -> PlayOptions:
     ns = build_parser("play").parse(argv)
     o = PlayOptions(length=ns.length, five=ns.five, fast=ns.fast, seed=ns.seed, exact=ns.exact,
-                    simserver=ns.simserver, dir=ns.dir)
+                    simserver=ns.simserver, dir=ns.dir, scenario=ns.scenario)
     for colour in ("yellow", "blue"):
         o.programs[colour] = getattr(ns, colour)
         o.sets[colour] = getattr(ns, f"{colour}_set")
@@ -128,6 +139,11 @@ def check_options(o: PlayOptions) -> None:
         o.seed = str(int.from_bytes(os.urandom(4), "little"))
     elif not re.fullmatch(r"[0-9]{1,18}", o.seed):
         raise Refused(f"--seed needs a whole number from 0 to 999999999999999999 (got '{o.seed}')")
+    if o.scenario:
+        if o.five:
+            raise Refused("--5v5 and --scenario both choose the field; give one (a scenario file's robots "
+                          "make the teams)")
+        o.scenario = given_file(o.scenario)
     if o.watch and not (re.fullmatch(r"[0-9]{1,5}", o.watch) and int(o.watch) <= 65535):
         raise Refused(f"--watch-port needs a port number from 0 to 65535 (got '{o.watch}')")
     if o.dir:
@@ -176,6 +192,7 @@ class Match:
         self.first_ended = ""
         self.log_seen = 0
         self.scenario = scenario_file(o, layout)
+        self.camera = camera_args(o, self.scenario)
 
     def path(self, name: str) -> str:
         return os.path.join(self.dir, name)
@@ -187,7 +204,7 @@ class Match:
         o = self.o
         argv = [simserver, "--scenario", self.scenario, "--port", "0", "--length", o.length]
         argv += ["--fast"] if o.fast else []
-        argv += ["--seed", o.seed] + ([] if o.exact else NOISE)
+        argv += ["--seed", o.seed] + self.camera
         argv += ["--yellow-program", o.programs["yellow"], "--blue-program", o.programs["blue"],
                  "--summary", self.path("summary.json"), "--record", self.path("record.jsonl"),
                  "--page", self.path("match.html")]
@@ -348,7 +365,7 @@ class Prepared:
     settings: dict       # colour -> TeamSettings
 
 
-def prepare(o: PlayOptions, layout) -> Prepared:
+def prepare(o: PlayOptions, layout, scenario_checked: bool = False) -> Prepared:
     # A checkout builds what the match takes from its build folder.
     from_build = not o.simserver or any("/" not in p for p in o.programs.values())
     paths = {c: agent_program(o.programs[c], layout, f"--{c}") for c in ("yellow", "blue")}
@@ -365,6 +382,8 @@ def prepare(o: PlayOptions, layout) -> Prepared:
     simserver = o.simserver or os.path.join(layout.build_dir, "simserver")
     for program in [simserver] + list(paths.values()):
         require_built(program, layout)
+    if o.scenario and not scenario_checked:
+        check_scenario(o.scenario, simserver)
     return Prepared(simserver, paths, template, speeds, settings)
 
 
@@ -375,13 +394,15 @@ class _AnyNick:
         return True
 
 
-def main(argv: list) -> int:
+def main(argv: list, scenario_checked: bool = False) -> int:
+    """`scenario_checked`: the caller has had the server check --scenario's
+    file already (a tournament's pinned copy), so each match skips it."""
     console = Console(prog_name("play"))
     try:
         o = parse_options(argv)
         check_options(o)
         layout = find_layout()
-        ready = prepare(o, layout)
+        ready = prepare(o, layout, scenario_checked)
     except HelpAsked:
         console.write(USAGE.format(prog=console.prog))
         return 0
@@ -447,7 +468,22 @@ def drawn_field(summary_path: str):
 
 
 def scenario_file(o: PlayOptions, layout) -> str:
+    if o.scenario:
+        return o.scenario
     return layout.config_file("scenario-5v5.ini" if o.five else "scenario-3v3.ini")
+
+
+def camera_args(o: PlayOptions, scenario: str) -> list:
+    """--exact: an exact camera, whatever the file says; otherwise play's own
+    noise, unless the file sets the camera's."""
+    if o.exact:
+        return list(EXACT)
+    try:
+        own = sets_camera(scenario)
+    except Refused:
+        # Unreadable: the run's record will say why; the server reads it too.
+        own = False
+    return [] if own else list(NOISE)
 
 
 def check_robot_settings(ready: Prepared, robots: list) -> None:

@@ -127,6 +127,10 @@ def scenario_robots(path: str, listed=None) -> tuple:
     and the scenario's protocol version. `listed` gives the robots
     ('vt_id team nickname x y heading' lines) when the file names none."""
     props = read_properties(path)
+    for key in ("FIELD_LENGTH", "FIELD_WIDTH"):
+        if ".." in props.get(key, ""):
+            # The agents' base positions are fractions of the field's size.
+            raise Refused(f"{path}: {key}: the lab takes one size for every match, not a range")
     length = _number(props.get("FIELD_LENGTH", "1500"), f"{path}: FIELD_LENGTH")
     width = _number(props.get("FIELD_WIDTH", "1300"), f"{path}: FIELD_WIDTH")
     if length <= 0 or width <= 0:

@@ -11,7 +11,8 @@ For other commands (tuning's verification), one call runs a sequential test:
                     jobs=None, hosts="", out=None, length="60", prog="tournament") -> Outcome
 
 baseline and candidate are contenders as --programs takes them (PROGRAM,
-PROGRAM:KEY=VALUE..., PROGRAM@FILE); sprt is "ELO0,ELO1" or "nelo:ELO0,ELO1".
+PROGRAM:KEY=VALUE..., PROGRAM@FILE); scenario is "3v3", "5v5" or the path of
+a scenario file (as --scenario takes it); sprt is "ELO0,ELO1" or "nelo:ELO0,ELO1".
 It prints what the tournament prints and returns an Outcome: its exit status
 (0 decided or ended at the cap, 1 bad input or a broken match, 128+N a
 signal), the verdict (+1 H1, -1 H0, 0 none, None when no test ran), the
@@ -35,7 +36,7 @@ from . import stats
 from .opening import resume, source_notes, start, new_plan
 from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SPRT, MAX_JOBS, USAGE, Options, check_hosts, parse_options,
                       whole)
-from .page import render
+from .page import render, scenario_text
 from .results import FIGURES, TEAMS, load_record, pair_fault, read_match, unfinished_reason
 from .rounds import Rounds, have_parallel
 from .summary import lines, summarise
@@ -244,6 +245,8 @@ class Run:
         tf_write(os.path.join(self.tour, "report.html"), render(self.plan, s))
         for line in lines(s):
             print(line)
+        if self.plan.scenario_file is not None:
+            print("scenario: %s" % scenario_text(self.plan))
         print("results: %s" % os.path.join(self.tour, "results.csv"))
         print("report:  %s" % os.path.join(self.tour, "report.html"))
         return s
@@ -388,9 +391,12 @@ def sequential_test(baseline: str, candidate: str, scenario: str = "3v3", seed_o
                     beta: float = 0.05, jobs: Optional[int] = None, hosts: str = "", out: Optional[str] = None,
                     length: str = "60", prog: str = "tournament") -> Outcome:
     """A sequential test of `candidate` against `baseline` (see the module's text)."""
-    if scenario not in ("3v3", "5v5"):
-        return Outcome(1, error=f"the tournament plays the 3v3 or 5v5 scenario, not {scenario}")
-    o = Options(programs=f"{baseline},{candidate}", baseline=baseline, sprt=sprt, alpha=repr(float(alpha)),
+    builtin = scenario in ("3v3", "5v5")
+    if not builtin and not os.path.isfile(scenario):
+        text = f"the tournament plays 3v3, 5v5 or a scenario file, and {scenario} is none of them"
+        print(f"{prog}: {text}", file=sys.stderr)
+        return Outcome(1, error=text)
+    o = Options(scenario=None if builtin else scenario, programs=f"{baseline},{candidate}", baseline=baseline, sprt=sprt, alpha=repr(float(alpha)),
                 beta=repr(float(beta)), max_seeds=str(max_seeds),
                 seed_offset=None if seed_offset is None else str(seed_offset), five=scenario == "5v5",
                 length=str(length), out=out or "", jobs="" if jobs is None else str(jobs), hosts=hosts)

@@ -13,7 +13,7 @@ from typing import Optional
 
 from ..errors import Refused
 from ..layout import PACKAGE_DIR, Layout
-from .contenders import SETTING_START, Contender
+from .contenders import SETTING_START, Contender, sha256_of
 from .sprtspec import MAX_SEED_OFFSET, SprtSpec
 
 PLAN = "tournament.json"
@@ -21,6 +21,9 @@ LOCK = "lock"
 # Copied beside the pinned programs so local and remote matches run the same
 # lab and read the same settings templates, whatever happens to the checkout.
 KIT = ("lab", "config")
+# The copy of a --scenario file, pinned by its hash as the programs are.
+SCENARIO_COPY = "scenario.ini"
+SHA256_RE = re.compile(r"[0-9a-f]{64}")
 NAME_RE = re.compile(r"[A-Za-z0-9._-]{1,40}")
 FOLDER_RE = re.compile(r"s[0-9]{4,13}-[0-9]+-[A-Za-z0-9._-]*-vs-[0-9]+-[A-Za-z0-9._-]*")
 MAX_SEEDS = 1000
@@ -28,11 +31,29 @@ SETTING_KEY_RE = re.compile(r"([A-Za-z0-9_.-]{1,32}:)?[A-Za-z_][A-Za-z0-9_]*")
 
 
 @dataclass
+class PinnedScenario:
+    """A --scenario file: its copy in the tournament folder and that copy's hash."""
+    source: str
+    sha256: str
+    path: str = SCENARIO_COPY
+
+    def to_json(self) -> dict:
+        return {"path": self.path, "source": self.source, "sha256": self.sha256}
+
+    @staticmethod
+    def from_json(obj: dict) -> "PinnedScenario":
+        pinned = PinnedScenario(str(obj["source"]), str(obj["sha256"]), str(obj["path"]))
+        if pinned.path != SCENARIO_COPY or not SHA256_RE.fullmatch(pinned.sha256):
+            raise ValueError("the pinned scenario is not the folder's scenario.ini with a SHA-256")
+        return pinned
+
+
+@dataclass
 class Plan:
     id: str
     contenders: list           # [Contender]
     simserver: Contender
-    scenario: str              # 3v3 or 5v5
+    scenario: str              # 3v3, 5v5, or the name of a --scenario file
     length: str
     seeds: int                 # fixed-seed run: that many seeds; SPRT: the most it may play
     sprt: Optional[SprtSpec] = None   # for a sequential test
@@ -41,9 +62,11 @@ class Plan:
     # Contender 0 is the baseline every other one plays (a gauntlet); plans of
     # format 2 played every pairing (a round robin).
     gauntlet: bool = True
+    scenario_file: Optional[PinnedScenario] = None
 
     def to_json(self) -> dict:
-        return {"format": 3 if self.gauntlet else 2, "id": self.id,
+        extra = {} if self.scenario_file is None else {"scenario_file": self.scenario_file.to_json()}
+        return {**extra, "format": 3 if self.gauntlet else 2, "id": self.id,
                 "contenders": [c.to_json() for c in self.contenders],
                 "simserver": self.simserver.to_json(), "scenario": self.scenario,
                 "length": self.length, "seeds": self.seeds, "seed_offset": self.seed_offset,
@@ -56,7 +79,13 @@ class Plan:
                     Contender.from_json(obj["simserver"]), str(obj["scenario"]), str(obj["length"]),
                     int(obj["seeds"]), None if sprt is None else SprtSpec.from_json(sprt),
                     [str(n) for n in obj["names"]], int(obj.get("seed_offset", 0)), int(obj.get("format", 2)) >= 3)
-        if plan.scenario not in ("3v3", "5v5") or not 1 <= plan.seeds <= MAX_SEEDS:
+        if obj.get("scenario_file") is not None:
+            plan.scenario_file = PinnedScenario.from_json(obj["scenario_file"])
+            if not plan.scenario.isprintable() or not 0 < len(plan.scenario) <= 200:
+                raise ValueError("the scenario's name is malformed")
+        elif plan.scenario not in ("3v3", "5v5"):
+            raise ValueError("scenario out of range")
+        if not 1 <= plan.seeds <= MAX_SEEDS:
             raise ValueError("scenario or seeds out of range")
         if not 0 <= plan.seed_offset <= MAX_SEED_OFFSET:
             raise ValueError("seed offset out of range")
@@ -126,6 +155,27 @@ def write_plan(folder: str, plan: Plan) -> None:
         json.dump(plan.to_json(), f, indent=2)
         f.write("\n")
     os.replace(path + ".partial", path)
+
+
+def pin_scenario(folder: str, source: str) -> PinnedScenario:
+    """Copies a --scenario file into the tournament folder; the hash is of the copy."""
+    dest = os.path.join(folder, SCENARIO_COPY)
+    try:
+        shutil.copyfile(source, dest)
+    except OSError as e:
+        raise Refused(f"cannot copy {source} into the tournament folder: {e.strerror}") from None
+    return PinnedScenario(source, sha256_of(dest))
+
+
+def check_scenario(folder: str, pinned: PinnedScenario) -> str:
+    """'' when the folder's copy is the pinned scenario, else why not."""
+    try:
+        got = sha256_of(os.path.join(folder, pinned.path))
+    except OSError as e:
+        return f"{pinned.path} cannot be read ({e.strerror})"
+    if got != pinned.sha256:
+        return f"{pinned.path} is not the pinned copy of the scenario (sha256 {got[:12]}, pinned {pinned.sha256[:12]})"
+    return ""
 
 
 def copy_kit(folder: str, layout: Layout) -> None:

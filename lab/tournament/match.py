@@ -11,7 +11,7 @@ import sys
 
 from .. import play
 from .contenders import verify
-from .folder import FOLDER_RE, read_plan
+from .folder import FOLDER_RE, check_scenario, read_plan
 from ..errors import Refused
 
 # Exit statuses parallel's job log carries back to the tournament.
@@ -22,7 +22,9 @@ NOT_PINNED = 76        # a program differs from the pinned build: stop the tourn
 
 def play_argv(plan, seed: int, yellow: int, blue: int, folder: str) -> list:
     argv = ["--fast", "--seed", str(seed), "--length", plan.length, "--simserver", plan.simserver.program]
-    if plan.scenario == "5v5":
+    if plan.scenario_file is not None:
+        argv += ["--scenario", plan.scenario_file.path]
+    elif plan.scenario == "5v5":
         argv.append("--5v5")
     for colour, index in (("yellow", yellow), ("blue", blue)):
         c = plan.contenders[index]
@@ -51,6 +53,11 @@ def main(argv: list) -> int:
             host = os.uname().nodename
             print(f"tournament match: on {host}: {why}", file=sys.stderr)
             return PROGRAM_MISSING if not os.path.exists(pinned.program) else NOT_PINNED
+    if plan.scenario_file is not None:
+        why = check_scenario(".", plan.scenario_file)
+        if why:
+            print(f"tournament match: on {os.uname().nodename}: {why}", file=sys.stderr)
+            return PROGRAM_MISSING if not os.path.exists(plan.scenario_file.path) else NOT_PINNED
     # Play's messages in play.log name play, not the tournament that started it.
     os.environ.pop("LAB_PROG", None)
     # A folder left by an unfinished try (here, or on a remote host) is played again from scratch.
@@ -63,7 +70,8 @@ def main(argv: list) -> int:
         os.dup2(f.fileno(), 1)
         os.dup2(f.fileno(), 2)
         try:
-            status = play.main(play_argv(plan, seed, yellow, blue, folder))
+            # The pinned copy was checked by the server when the tournament began.
+            status = play.main(play_argv(plan, seed, yellow, blue, folder), scenario_checked=True)
         finally:
             sys.stdout.flush()
             sys.stderr.flush()

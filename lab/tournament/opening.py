@@ -6,6 +6,7 @@ from dataclasses import dataclass
 from typing import Optional
 
 from ..errors import Refused
+from .. import scenario as user_scenario
 from . import folder as tf
 from .contenders import Contender, parse_programs, pin, sha256_of, verify
 from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SEEDS, Options, check_length, error_rate, parse_sprt,
@@ -24,12 +25,19 @@ class NewPlan:
     sprt: Optional[SprtSpec]
     seeds: int
     seed_offset: int
+    scenario: Optional[str] = None   # a --scenario file, its absolute path
 
 
 def new_plan(o: Options, layout, prog: str) -> NewPlan:
     """Checks every option of a new tournament; nothing is created yet."""
     if not o.programs:
         raise Refused("--programs needs at least two programs (see --help)")
+    if o.scenario is not None and o.five:
+        raise Refused("--5v5 and --scenario both choose the field; give one")
+    scenario = user_scenario.given_file(o.scenario) if o.scenario is not None else None
+    name = os.path.basename(scenario or "")
+    if not (name.isprintable() and len(name) <= 200):
+        raise Refused("--scenario: the file's name must be printable and at most 200 characters")
     contenders = parse_programs(o.programs, layout)
     if o.baseline is not None:
         chosen = [c for c in contenders if c[0] == o.baseline]
@@ -60,7 +68,9 @@ def new_plan(o: Options, layout, prog: str) -> NewPlan:
     simserver = os.path.join(layout.build_dir, "simserver")
     if not os.access(simserver, os.X_OK):
         raise Refused(f"{simserver} is missing (build it first)")
-    return NewPlan(contenders, simserver, length, sprt, seeds, offset)
+    if scenario is not None:
+        user_scenario.check(scenario, simserver)
+    return NewPlan(contenders, simserver, length, sprt, seeds, offset, scenario)
 
 
 def start(o: Options, layout, prog: str, hosts: list) -> tuple:
@@ -72,14 +82,17 @@ def start(o: Options, layout, prog: str, hosts: list) -> tuple:
     members = [Contender(label, rel, path, sha, desc, settings)
                for (label, path, settings), (rel, sha, desc) in zip(n.contenders, pinned[1:])]
     tf.copy_kit(tour, layout)
-    plan = tf.Plan(tf.new_id(), members, server, "5v5" if o.five else "3v3", n.length, n.seeds, n.sprt,
-                   [tf.folder_name(c.label) for c in members], n.seed_offset)
+    pinned_scenario = tf.pin_scenario(tour, n.scenario) if n.scenario else None
+    name = os.path.basename(n.scenario) if n.scenario else ("5v5" if o.five else "3v3")
+    plan = tf.Plan(tf.new_id(), members, server, name, n.length, n.seeds, n.sprt,
+                   [tf.folder_name(c.label) for c in members], n.seed_offset, scenario_file=pinned_scenario)
     tf.write_plan(tour, plan)
     return tour, plan, lock
 
 
 def resume(o: Options, prog: str) -> tuple:
-    fixed = (o.programs, o.baseline, o.length, o.five, o.out, o.sprt, o.alpha, o.beta, o.seed_offset)
+    fixed = (o.programs, o.baseline, o.length, o.five, o.scenario, o.out, o.sprt, o.alpha, o.beta,
+             o.seed_offset)
     if any(v not in (None, "", False) for v in fixed):
         raise Refused("--resume takes the settings from the tournament folder; give only --jobs, --hosts, "
                       "--seeds or --max-seeds with it")
@@ -90,6 +103,10 @@ def resume(o: Options, prog: str) -> tuple:
         why = verify(tour, c.program, c.sha256)
         if why:
             raise Refused(f"--resume {tour}: {c.label}: {why}")
+    if plan.scenario_file is not None:
+        why = tf.check_scenario(tour, plan.scenario_file)
+        if why:
+            raise Refused(f"--resume {tour}: {why}")
     if plan.sprt is None:
         if o.max_seeds is not None:
             raise Refused("--max-seeds extends an --sprt run; this one plays a fixed number of seeds")

@@ -31,6 +31,9 @@ Usage: {prog} --programs A,B[,C...] [options]
   --seed-offset N    seeds N+1, N+2, ... (default: drawn at random and recorded,
                      so repeated tests do not meet the same seeds)
   --5v5              5 against 5 instead of 3 against 3
+  --scenario FILE    the field of a scenario file (such as a field family,
+                     config/scenario-3v3-family.ini), copied into the tournament
+                     folder and pinned; both matches of a pair share its draw
   --length SECONDS   play time of each match (default 60)
   --out DIR          the tournament folder (default runs/tournament-<date-time>/)
   --jobs N           matches at once (default: the number of cores)
@@ -64,6 +67,7 @@ class Options:
     max_seeds: Optional[str] = None
     seed_offset: Optional[str] = None
     five: bool = False
+    scenario: Optional[str] = None
     length: Optional[str] = None
     out: str = ""
     jobs: str = ""
@@ -85,7 +89,7 @@ class _Given(argparse.Action):
 def _parser(prog: str) -> Parser:
     p = Parser(prog)
     for name in ("--baseline", "--seeds", "--alpha", "--beta", "--max-seeds", "--seed-offset", "--length",
-                 "--out", "--jobs", "--hosts", "--resume"):
+                 "--scenario", "--out", "--jobs", "--hosts", "--resume"):
         p.value(name, default=None)
     p.flag("--5v5", dest="five")
     # "--programs agent agent-b": the list without commas, taken as meant.

@@ -121,6 +121,15 @@ def seed_table(v, labels) -> str:
             '<th>note</th></tr>%s</table>' % (esc(a), esc(a), esc(a), "".join(rows)))
 
 
+def scenario_text(plan) -> str:
+    """The field the matches were played on; a --scenario file with its pinned copy's hash."""
+    pinned = plan.scenario_file
+    if pinned is None:
+        return plan.scenario
+    return "scenario file %s (its copy %s, SHA-256 %s, from %s)" % (plan.scenario, pinned.path, pinned.sha256,
+                                                                    pinned.source)
+
+
 def render(plan, s) -> str:
     labels = s.labels
     contenders = "".join(
@@ -178,7 +187,7 @@ def render(plan, s) -> str:
 {sections}
 </body></html>
 """.format(css=CSS, finished=s.finished, planned=s.planned, labels=esc(", ".join(labels)), kind=esc(kind),
-           scenario=esc(plan.scenario), length=esc(plan.length),
+           scenario=esc(scenario_text(plan)), length=esc(plan.length),
            flagged=("; %d with unanswered steps" % s.flagged) if s.flagged else "",
            contenders=contenders, table=table, ratings=rating_chart(s.table), cw=s.colour["W"],
            cd=s.colour["D"], cl=s.colour["L"], cn=s.colour["matches"], sections="".join(sections))

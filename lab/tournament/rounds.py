@@ -13,7 +13,7 @@ from dataclasses import dataclass
 from ..errors import Refused
 from ..layout import find_layout
 from ..wording import install_hint
-from .folder import KIT, PLAN
+from .folder import KIT, PLAN, SCENARIO_COPY
 from .match import NOT_PINNED
 from .contenders import PINNED_DIR
 
@@ -112,7 +112,8 @@ class Rounds:
             with open(os.path.join(self.tour, HOSTS), "w") as f:
                 f.write("".join(h + "\n" for h in self.hosts))
             argv += ["--sshloginfile", HOSTS, "--workdir", self.workdir, "--return", "{1}"]
-            for name in (PLAN, PINNED_DIR) + KIT:
+            scenario = (SCENARIO_COPY,) if self.plan.scenario_file is not None else ()
+            for name in (PLAN, PINNED_DIR) + KIT + scenario:
                 argv += ["--basefile", name]
         argv += ["python3", "-B", "-m", "lab.tournament.match", "{1}", "{2}", "{3}", "{4}"]
         with open(os.path.join(self.tour, "parallel.log"), "ab") as log:
@@ -159,7 +160,7 @@ class Rounds:
     def _match_line(self) -> str:
         try:
             with open(os.path.join(self.tour, "parallel.log"), errors="replace") as f:
-                found = [l.strip() for l in f if "is not the pinned build" in l]
+                found = [l.strip() for l in f if "is not the pinned" in l]
         except OSError:
             return ""
         return found[-1] if found else ""

@@ -14,6 +14,7 @@ from ..errors import Refused
 from ..layout import agent_program, find_layout
 from ..play import list_robots
 from ..robots import scenario_robots
+from ..scenario import check as check_scenario, given_file
 from ..tournament.options import check_hosts
 from ..tournament.results import read_match
 from ..tournament.rounds import have_parallel
@@ -154,7 +155,8 @@ def new_run(o, prog: str, layout, hosts: list):
     for path in (program, simserver):
         if not (os.path.isfile(path) and os.access(path, os.X_OK)):
             raise Refused(f"{path} is missing (build it first)")
-    scenario = os.path.abspath(o.scenario) if o.scenario else default_scenario(layout.config)
+    scenario = given_file(o.scenario) if o.scenario else default_scenario(layout.config)
+    check_scenario(scenario, simserver)
     check_roles(o.params, scenario, simserver)
     run = tf.create(o.out, layout)
     lock = tf.lock(run)
@@ -181,6 +183,9 @@ def main(argv: list) -> int:
         if o.resume:
             run = os.path.abspath(o.resume)
             state = tf.read_state(run)
+            why = tf.scenario_fault(run, state)
+            if why:
+                raise Refused(f"--resume {run}: {why}")
             lock = tf.lock(run)
         else:
             run, state, lock = new_run(o, prog, layout, hosts)

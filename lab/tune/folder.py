@@ -1,17 +1,16 @@
 """The run folder of a tuning run: its state (tune.json, written whole and
 renamed after every round), the kit its matches run from (pinned programs,
-a copy of the lab and its config files, the scenario as the config's 3v3
-scenario) and the names of its match folders."""
+a copy of the lab and its config files, the scenario's copy pinned by its
+hash, as the tournament pins one) and the names of its match folders."""
 import json
 import os
 import re
-import shutil
 import time
 
 from ..errors import Refused
 from ..layout import Layout
 from ..tournament.contenders import pin
-from ..tournament.folder import Lock, copy_kit
+from ..tournament.folder import SCENARIO_COPY, Lock, PinnedScenario, check_scenario, copy_kit, pin_scenario
 from .spsa import Param
 
 STATE = "tune.json"
@@ -44,6 +43,10 @@ def read_state(folder: str) -> dict:
         for key in ("program", "simserver"):
             if not re.fullmatch(r"programs/[A-Za-z0-9][A-Za-z0-9._-]*", str(state[key])):
                 raise ValueError(f"{key} is not a pinned program")
+        # Runs from before the scenario was pinned played the kit's config/scenario-3v3.ini.
+        if "scenario_file" in state and (state["scenario_file"] != SCENARIO_COPY
+                                         or not re.fullmatch(r"[0-9a-f]{64}", str(state["scenario_sha256"]))):
+            raise ValueError("scenario_file is not the pinned scenario.ini with its SHA-256")
         if not re.fullmatch(r"[0-9]+(\.[0-9]+)?", str(state["length"])):
             raise ValueError("length is not a number of seconds")
         whole = {k: state[k] for k in ("iterations", "done", "batch", "seed_offset", "run_seed", "id")}
@@ -98,13 +101,22 @@ def create(path: str, layout: Layout) -> str:
 
 
 def make_kit(folder: str, layout: Layout, program: str, simserver: str, scenario: str) -> dict:
-    """Pins the programs and copies the lab and config; the state's program fields."""
+    """Pins the programs and the scenario and copies the lab and config; the
+    state's program and scenario fields."""
     (prog, prog_sha, describe), (server, server_sha, _) = pin(folder, [program, simserver], layout)
     copy_kit(folder, layout)
-    # Play takes the config's 3v3 scenario: the kit's is the one chosen.
-    shutil.copyfile(scenario, os.path.join(folder, "config", "scenario-3v3.ini"))
+    pinned = pin_scenario(folder, scenario)
     return {"program": prog, "program_sha256": prog_sha, "describe": describe,
-            "simserver": server, "simserver_sha256": server_sha}
+            "simserver": server, "simserver_sha256": server_sha,
+            "scenario_file": pinned.path, "scenario_sha256": pinned.sha256}
+
+
+def scenario_fault(folder: str, state: dict) -> str:
+    """'' when the run's scenario copy is the pinned one (or the run pinned none), else why not."""
+    if "scenario_file" not in state:
+        return ""
+    return check_scenario(folder, PinnedScenario(state["scenario"], state["scenario_sha256"],
+                                                 state["scenario_file"]))
 
 
 def lock(folder: str) -> Lock:

@@ -15,7 +15,7 @@ from ..errors import Refused
 from ..settings_schema import check_setting
 from ..tournament.contenders import verify
 from ..tournament.match import BAD_ARGUMENTS, NOT_PINNED, PROGRAM_MISSING
-from .folder import MATCH_RE, read_state
+from .folder import MATCH_RE, read_state, scenario_fault
 from .params import split_key
 
 TOKEN_RE = re.compile(r"(?:GO:)?[A-Z_][A-Z0-9_]*=[-+0-9.eE]{1,24}")
@@ -50,10 +50,16 @@ def main(argv: list) -> int:
         if why:
             print(f"tune match: on {os.uname().nodename}: {why}", file=sys.stderr)
             return PROGRAM_MISSING if not os.path.exists(program) else NOT_PINNED
+    why = scenario_fault(".", state)
+    if why:
+        print(f"tune match: on {os.uname().nodename}: {why}", file=sys.stderr)
+        return PROGRAM_MISSING if not os.path.exists(state["scenario_file"]) else NOT_PINNED
     os.environ.pop("LAB_PROG", None)
     shutil.rmtree(folder, ignore_errors=True)
     argv = ["--fast", "--seed", seed, "--length", state["length"], "--simserver", state["simserver"],
             "--yellow", state["program"], "--blue", state["program"], "--dir", folder]
+    if "scenario_file" in state:
+        argv += ["--scenario", state["scenario_file"]]
     for colour in ("yellow", "blue"):
         for setting in sets[colour]:
             argv += [f"--{colour}-set", setting]
@@ -65,7 +71,8 @@ def main(argv: list) -> int:
         os.dup2(f.fileno(), 1)
         os.dup2(f.fileno(), 2)
         try:
-            status = play.main(argv)
+            # The pinned copy was checked by the server when the run began.
+            status = play.main(argv, scenario_checked=True)
         finally:
             sys.stdout.flush()
             sys.stderr.flush()

@@ -8,7 +8,7 @@ from ..errors import Refused
 from ..tournament.options import check_length, whole
 from .params import parse_params
 
-# The field family draws the field's sizes per seed; the plain 3v3 field otherwise.
+# The field family draws each match's field from its seed; the plain 3v3 field otherwise.
 FAMILY_SCENARIO = "scenario-3v3-family.ini"
 PLAIN_SCENARIO = "scenario-3v3.ini"
 DEFAULT_ITERATIONS = 200
@@ -31,8 +31,9 @@ folder, then a sequential test of the tuned settings against the starting ones.
                        last iteration, as the chess testing frameworks write them
   --iterations N       pairs to play (default 200)
   --program PROGRAM    agent, agent-b, agent-c or an agent's path (default agent)
-  --scenario FILE      the field (default config/scenario-3v3-family.ini when
-                       there is one, else config/scenario-3v3.ini)
+  --scenario FILE      the field, a scenario file pinned in the run folder and
+                       played by the verification too (default the field family
+                       config/scenario-3v3-family.ini, else config/scenario-3v3.ini)
   --length SECONDS     play time of each match (default 60)
   --jobs N             matches at once (default: the number of cores)
   --hosts FILE         spread the matches over the machines of FILE (GNU

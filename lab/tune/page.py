@@ -84,7 +84,7 @@ def render(state: dict, verification: dict) -> str:
 <h1>Tuning</h1>
 <p>SPSA: {done} of {iterations} iterations, each a pair of matches of θ+ against θ− with the colours
 swapped, on a fresh seed (from {first}); {length} s per match; program <code>{program}</code>
-(SHA-256 <code>{sha}</code>); scenario <code>{scenario}</code>.</p>
+(SHA-256 <code>{sha}</code>); scenario <code>{scenario}</code>{scenario_sha}.</p>
 <h2>Parameters</h2>
 <table id="params"><tr><th>parameter</th><th>start</th><th>min</th><th>max</th><th>c_end</th><th>r_end</th>
 <th>tuned</th></tr>{rows}</table>
@@ -95,5 +95,8 @@ swapped, on a fresh seed (from {first}); {length} s per match; program <code>{pr
 </body></html>
 """.format(css=CSS, done=state["done"], iterations=state["iterations"], first=state["seed_offset"] + 1,
            length=esc(state["length"]), program=esc(state.get("program_source", "")),
-           sha=esc(state["program_sha256"]), scenario=esc(state["scenario"]), rows="".join(rows),
+           sha=esc(state["program_sha256"]), scenario=esc(state["scenario"]),
+           scenario_sha=(" (its copy <code>%s</code>, SHA-256 <code>%s</code>)" % (
+               esc(state["scenario_file"]), esc(state["scenario_sha256"]))) if "scenario_file" in state else "",
+           rows="".join(rows),
            charts="".join(charts), score=score_chart([h["result"] for h in history]), verify=verify)

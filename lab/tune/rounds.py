@@ -7,7 +7,7 @@ import signal
 import subprocess
 
 from ..tournament.contenders import PINNED_DIR
-from ..tournament.folder import KIT
+from ..tournament.folder import KIT, SCENARIO_COPY
 from ..tournament.match import NOT_PINNED
 from ..tournament.rounds import is_local, unreachable
 from .folder import STATE
@@ -54,7 +54,8 @@ class Rounds:
             with open(os.path.join(self.run, HOSTS), "w") as f:
                 f.write("".join(h + "\n" for h in self.hosts))
             argv += ["--sshloginfile", HOSTS, "--workdir", self.workdir, "--return", "{1}"]
-            for name in (STATE, PINNED_DIR) + KIT:
+            pinned = (SCENARIO_COPY,) if os.path.exists(os.path.join(self.run, SCENARIO_COPY)) else ()
+            for name in (STATE, PINNED_DIR) + KIT + pinned:
                 argv += ["--basefile", name]
         argv += ["python3", "-B", "-m", "lab.tune.match", "{1}", "{2}", "{3}", "{4}"]
         with open(os.path.join(self.run, "parallel.log"), "ab") as log:
@@ -75,7 +76,7 @@ class Rounds:
         for line in text.splitlines()[1:]:
             fields = line.split("\t")
             if len(fields) >= 9 and fields[6] == str(NOT_PINNED):
-                return f"a program on {fields[1] or 'this machine'} is not the pinned build"
+                return f"a program or the scenario on {fields[1] or 'this machine'} is not the pinned copy"
         return ""
 
     def stop(self) -> None:

@@ -1,15 +1,17 @@
 """The end of a tuning run: the tuned settings as files, and their sequential
 test against the starting ones, played by the tournament through its public
 entry (a subprocess), its output kept in the run folder."""
-import csv
 import os
 import re
 import subprocess
 import sys
 
+from ..errors import Refused
 from ..settings_schema import read_settings_file
-from ..tournament.results import pairs_of, read_match
-from ..tournament.stats import llr_from_counts, sprt_bounds
+from ..tournament.cli import Run
+from ..tournament.folder import read_plan
+from ..tournament.stats import sprt_bounds
+from ..tournament.summary import summarise
 from .params import settings_of, split_key
 
 TUNED = "tuned.ini"
@@ -79,6 +81,9 @@ def verify(t, o, layout, hosts: list) -> int:
         argv += ["--seed-offset", str(state["seed_offset"] + state["iterations"] + 1)]
     if o.hosts:
         argv += ["--hosts", o.hosts]
+    if "scenario_file" in state:
+        # The tuning's own field: the tournament pins its copy in turn.
+        argv += ["--scenario", state["scenario_file"]]
     t.say("verification: a sequential test of the tuned settings against the starting ones")
     env = dict(os.environ, LAB_PROG=f"{t.prog} (verification)", SOCCER_BUILD_DIR=layout.build_dir)
     with open(os.path.join(run, "verify.txt"), "w", encoding="utf-8") as log:
@@ -103,38 +108,30 @@ def verdict_lines(run: str) -> list:
     except OSError:
         return []
     lines = [l.strip() for l in text.splitlines()]
-    # The pairing's figures (pairs, Elo) and the verdict, which names the test in brackets.
-    figures = [l for l in lines if re.search(r"\bpairs?\b.*\bElo\b", l) and "(SPRT" not in l]
+    # The pairing's figures (pairs, pentanomial, Elo) and the verdict, which names the test in brackets.
+    figures = [l for l in lines if re.search(r"\bpairs?, pentanomial\b.*\bElo\b", l) and "(SPRT" not in l]
     verdicts = [l for l in lines if "(SPRT" in l]
     return figures[-1:] + verdicts[-1:]
 
 
 def read_verification(run: str, state: dict) -> dict:
-    """{verdict lines, LLR trace, bounds} from the verification's files; {} when there is none."""
+    """{verdict lines, LLR trace, bounds} from the verification's folder; {}
+    when there is none. The trace is the tournament's own, on its plan's test
+    (logistic or normalized Elo, its error rates)."""
     folder = os.path.join(run, VERIFY_DIR)
-    path = os.path.join(folder, "results.csv")
-    if not os.path.isfile(path):
+    if not os.path.isfile(os.path.join(folder, "results.csv")):
         return {}
-    results, labels = [], []
-    with open(path, newline="", encoding="utf-8") as f:
-        for row in csv.DictReader(f):
-            for label in (row["yellow_program"], row["blue_program"]):
-                if label not in labels:
-                    labels.append(label)
-            y, b = labels.index(row["yellow_program"]), labels.index(row["blue_program"])
-            try:
-                m = read_match(os.path.join(folder, row["folder"]), int(row["seed"]), y, b, row["folder"])
-            except (OSError, ValueError, KeyError, TypeError, AttributeError):
-                m = None
-            if m is not None:
-                results.append(m)
+    out = {"verdict": verdict_lines(run), "trace": [], "bounds": sprt_bounds()}
+    try:
+        plan = read_plan(folder)
+    except Refused:
+        return out
+    labels = [c.label for c in plan.contenders]
     tuned_label = (state.get("verify_labels") or [""])[0]
-    if len(labels) != 2 or tuned_label not in labels:
-        return {"verdict": verdict_lines(run), "trace": [], "bounds": sprt_bounds()}
-    tuned = labels.index(tuned_label)
-    pairs, _ = pairs_of(results, tuned, 1 - tuned)
-    counts, trace = [0] * 5, []
-    for p in pairs:
-        counts[int(p.score * 2)] += 1
-        trace.append(llr_from_counts(counts, *SPRT))
-    return {"verdict": verdict_lines(run), "trace": trace, "bounds": sprt_bounds()}
+    # The trace is the candidate's: drawn only when the candidate is the tuned settings.
+    if plan.sprt is None or len(labels) != 2 or labels[1] != tuned_label:
+        return out
+    results = Run("tune", folder, plan, 1, []).results(plan.seeds)[0]
+    view = summarise(labels, results, 0, plan.sprt, plan.seeds, plan.gauntlet).pairings[0]
+    out.update(trace=list(view.trace), bounds=sprt_bounds(plan.sprt.alpha, plan.sprt.beta))
+    return out

@@ -355,3 +355,38 @@ def test_a_settings_file_may_hold_one_robots_own_settings_and_the_plan_keeps_the
     obj = plan_json("programs/agent")
     obj["contenders"][1]["settings"] = settings
     assert Plan.from_json(obj).contenders[1].settings == settings
+
+
+SCENARIO_FILE = {"path": "scenario.ini", "source": "/x/fam.ini", "sha256": "ab" * 32}
+
+
+@pytest.mark.parametrize("change", [
+    {"scenario": "fam.ini"},                                           # a name without its pinned copy
+    {"scenario": "4v4"},
+    {"scenario": "fam.ini", "scenario_file": dict(SCENARIO_FILE, path="../../etc/passwd")},
+    {"scenario": "fam.ini", "scenario_file": dict(SCENARIO_FILE, sha256="ab")},
+    {"scenario": "fam\nini", "scenario_file": SCENARIO_FILE},
+    {"scenario": "fam.ini", "scenario_file": {"path": "scenario.ini"}},
+])
+def test_a_plans_scenario_edited_by_hand_is_refused(change):
+    obj = dict(plan_json("programs/agent"), **change)
+    with pytest.raises((ValueError, KeyError)):
+        Plan.from_json(obj)
+
+
+def test_a_plan_with_a_scenario_file_round_trips_and_its_matches_play_the_copy():
+    from lab.tournament.match import play_argv
+    obj = dict(plan_json("programs/agent"), scenario="fam.ini", scenario_file=SCENARIO_FILE)
+    plan = Plan.from_json(obj)
+    assert Plan.from_json(plan.to_json()) == plan and plan.scenario_file.source == "/x/fam.ini"
+    argv = play_argv(plan, 7, 0, 1, "f")
+    assert argv[argv.index("--scenario") + 1] == "scenario.ini" and "--5v5" not in argv
+    five = play_argv(Plan.from_json(dict(plan_json("programs/agent"), scenario="5v5")), 7, 0, 1, "f")
+    assert "--5v5" in five and "--scenario" not in five
+
+
+def test_a_sequential_test_of_no_known_scenario_is_refused_before_anything(tmp_path, capsys):
+    from lab.tournament.cli import sequential_test
+    out = sequential_test("agent", "agent-b", scenario=str(tmp_path / "none.ini"), out=str(tmp_path / "t"))
+    assert out.status == 1 and "none.ini is none of them" in out.error
+    assert not (tmp_path / "t").exists()

@@ -320,6 +320,46 @@ def test_a_changed_pinned_program_stops_resume(tmp_path):
     assert not glob.glob(os.path.join(out, "s0002-*"))
 
 
+def test_a_family_scenario_is_pinned_shared_by_a_pair_and_replayed_on_resume(tmp_path):
+    family = str(tmp_path / "fam.ini")
+    shutil.copyfile(os.path.join(ROOT, "config", "scenario-3v3-family.ini"), family)
+    out = str(tmp_path / "t")
+    r = run([TOURNAMENT, "--programs", "agent,statue", "--scenario", family, "--seeds", "1", "--length", "2",
+             "--jobs", "2", "--out", out])
+    assert r.returncode == 0, r.stdout + r.stderr
+    copy = os.path.join(out, "scenario.ini")
+    pinned = plan(out)["scenario_file"]
+    with open(copy, "rb") as f:
+        assert pinned == {"path": "scenario.ini", "source": family, "sha256": hashlib.sha256(f.read()).hexdigest()}
+    assert plan(out)["scenario"] == "fam.ini" and pinned["sha256"] in r.stdout
+    with open(os.path.join(out, "report.html")) as f:
+        assert pinned["sha256"] in f.read()
+    assert {row["scenario"] for row in read_rows(out)} == {"fam.ini"}
+
+    def fields(seed):
+        found = []
+        for folder in glob.glob(os.path.join(out, "s%04d-*" % seed)):
+            with open(os.path.join(folder, "run.json")) as f:
+                record = json.load(f)
+            assert record["scenario"] == copy
+            found.append(record["field"])
+        assert len(found) == 2 and found[0] == found[1] and found[0]
+        return found[0]
+
+    first_seed = plan(out)["seed_offset"] + 1
+    # The source may go: --resume plays the pinned copy.
+    os.remove(family)
+    r = run([TOURNAMENT, "--resume", out, "--seeds", "2", "--jobs", "2"])
+    assert r.returncode == 0, r.stdout + r.stderr
+    assert fields(first_seed) != fields(first_seed + 1)
+    with open(copy, "a") as f:
+        f.write("BALL_KEEP=0.8\n")
+    r = run([TOURNAMENT, "--resume", out, "--seeds", "3"])
+    assert r.returncode == 1 and len(r.stderr.strip().splitlines()) == 1, r.stderr
+    assert "scenario.ini is not the pinned copy of the scenario" in r.stderr
+    assert not glob.glob(os.path.join(out, "s%04d-*" % (first_seed + 2)))
+
+
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -365,12 +405,19 @@ def test_matches_run_over_ssh_on_pinned_copies_and_come_back(tmp_path, loopback_
     with open(hosts, "w") as f:
         f.write("# this machine, over ssh\n%s\n" % loopback_ssh)
     out = str(tmp_path / "t x")
+    family = os.path.join(ROOT, "config", "scenario-3v3-family.ini")
     r = run([TOURNAMENT, "--programs", "agent,agent-b", "--seeds", "1", "--length", LENGTH, "--hosts", hosts,
-             "--out", out])
+             "--scenario", family, "--out", out])
     assert r.returncode == 0, r.stdout + r.stderr
     rows = read_rows(out)
     assert len(rows) == 2
     check_rows_against_records(out, rows)
+    # The pinned scenario travelled with the kit: both matches drew the family's field.
+    fields = []
+    for row in rows:
+        with open(os.path.join(out, row["folder"], "run.json")) as f:
+            fields.append(json.load(f)["field"])
+    assert fields[0] == fields[1] and "BALL_KEEP" in fields[0]
     with open(os.path.join(out, "joblog.txt")) as f:
         assert "127.0.0.1" in f.read()
     # The remote work folder is cleaned away at the end.
@@ -406,7 +453,10 @@ def bad_files(tmp_path_factory):
     plain.write_text("")
     dead = d / "dead-hosts"
     dead.write_text("ssh -o BatchMode=yes -o ConnectTimeout=3 -p %d 127.0.0.1\n" % free_port())
-    return {"TMP": str(d), "EMPTY": str(empty), "PLAIN": str(plain), "DEAD": str(dead), "NONE": str(d / "none")}
+    family = d / "family.ini"
+    family.write_text("BALL_KEEP=0.9..0.8\n")
+    return {"TMP": str(d), "EMPTY": str(empty), "PLAIN": str(plain), "DEAD": str(dead), "NONE": str(d / "none"),
+            "FAMILY": str(family)}
 
 
 BAD = [
@@ -435,6 +485,11 @@ BAD = [
     ([TOURNAMENT, "--programs", "agent,agent-b:NO_SUCH_KEY=1"], "NO_SUCH_KEY=1: no such key"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--length=ten"], "--length needs"),
     ([TOURNAMENT, "--programs", "agent,agent-b", "--frobnicate"], "unknown option --frobnicate"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--scenario", "FAMILY"], "BALL_KEEP: the range 0.9..0.8 has LOW"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--scenario", "NONE"], "is not a file"),
+    ([TOURNAMENT, "--programs", "agent,agent-b", "--scenario", "PLAIN", "--5v5"], "both choose the field"),
+    ([TOURNAMENT, "--resume", "TMP", "--scenario", "PLAIN"], "--resume takes the settings"),
+    ([PLAY, "--scenario", "FAMILY"], "BALL_KEEP: the range 0.9..0.8 has LOW"),
     ([PLAY, "--length", "0"], "--length needs seconds greater than 0"),
     ([PLAY, "--length", "abc"], "--length needs"),
     ([PLAY, "--seed", "x"], "--seed needs a whole number"),
@@ -446,7 +501,7 @@ BAD = [
 
 @pytest.mark.parametrize("args, message", BAD, ids=[" ".join(a[1:]) for a, _ in BAD])
 def test_each_bad_input_is_named_and_nothing_starts(args, message, bad_files):
-    args = [args[0]] + [re.sub(r"\b(TMP|EMPTY|PLAIN|DEAD|NONE)\b", lambda m: bad_files[m.group(1)], a)
+    args = [args[0]] + [re.sub(r"\b(TMP|EMPTY|PLAIN|DEAD|NONE|FAMILY)\b", lambda m: bad_files[m.group(1)], a)
                         for a in args[1:]]
     runs_dir = os.path.join(ROOT, "runs")
     before = sorted(os.listdir(runs_dir)) if os.path.isdir(runs_dir) else []

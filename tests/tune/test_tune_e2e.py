@@ -2,6 +2,7 @@
 its resumption. Needs SOCCER_BUILD_DIR (agent and simserver built). Scores
 change with the physics, so the checks are about what the run wrote: the
 settings each robot was given, the state, the files and the page."""
+import hashlib
 import json
 import os
 import shutil
@@ -62,6 +63,35 @@ def test_a_run_writes_tuned_settings_its_state_and_page(finished):
     with open(os.path.join(run, "tune.html")) as f:
         page = f.read()
     assert page.count("<svg") == 3 and 'data-done="3"' in page and "GO:KICKABLE" in page
+
+
+def test_a_run_plays_its_pinned_family_and_a_pair_shares_one_field(finished):
+    run, _ = finished
+    state = state_of(run)
+    family = os.path.join(ROOT, "config", "scenario-3v3-family.ini")
+    with open(family, "rb") as f:
+        assert state["scenario_sha256"] == hashlib.sha256(f.read()).hexdigest()
+    assert state["scenario"] == family and state["scenario_file"] == "scenario.ini"
+    fields = {}
+    for h in state["history"]:
+        for colour in ("yellow", "blue"):
+            with open(os.path.join(run, f"k{h['k']:04d}-plus-{colour}", "run.json")) as f:
+                record = json.load(f)
+            assert record["scenario"] == os.path.join(run, "scenario.ini")
+            fields.setdefault(h["k"], []).append(record["field"])
+    assert all(a == b and "NOISE_DIST" in a for a, b in fields.values())
+    assert fields[1] != fields[2]
+
+
+def test_an_edited_scenario_copy_stops_resume(finished, tmp_path):
+    run, _ = finished
+    copy = str(tmp_path / "copy")
+    shutil.copytree(run, copy, symlinks=True)
+    with open(os.path.join(copy, "scenario.ini"), "a") as f:
+        f.write("BALL_KEEP=0.8\n")
+    r = tune(["--resume", copy, "--no-verify"])
+    assert r.returncode == 1 and len(r.stderr.splitlines()) == 1, r.stderr
+    assert "scenario.ini is not the pinned copy of the scenario" in r.stderr
 
 
 def test_each_team_plays_its_probe_and_the_goalkeeper_its_own(finished):
@@ -125,6 +155,13 @@ def test_a_finished_run_resumed_is_verified_by_the_tournament(tmp_path):
     assert r.returncode == 0, r.stderr
     assert "verdict:" in r.stdout and "KICKABLE=150" in r.stdout
     assert os.path.isfile(os.path.join(run, "verify", "results.csv"))
+    # The verification played the tuning's own field, pinned again.
+    with open(os.path.join(run, "verify", "tournament.json")) as f:
+        assert json.load(f)["scenario_file"]["sha256"] == state["scenario_sha256"]
+    from lab.tune.verify import read_verification
+    seen = read_verification(run, state_of(run))
+    with open(os.path.join(run, "verify", "results.csv")) as f:
+        assert len(seen["trace"]) == (len(f.read().splitlines()) - 1) // 2 >= 1
     assert read_settings_file(os.path.join(run, "tuned.ini")) == {"KICKABLE": "150"}
     with open(os.path.join(run, "tune.html")) as f:
         page = f.read()
