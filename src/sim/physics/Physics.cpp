@@ -93,10 +93,11 @@ bool samePose(const RobotBody& a, const RobotBody& b)
 }  // namespace
 
 /// Sets the restitution and friction of each touching pair from the scenario:
-/// the engine would otherwise mix the two fixtures' own values.
+/// the engine would otherwise mix the two fixtures' own values. A kicked ball
+/// passes its own kicker: that one contact is switched off until they part.
 class PhysicsContacts : public b2ContactListener {
 public:
-    explicit PhysicsContacts(const PhysicsSpec& p) : mPhys(p) {}
+    PhysicsContacts(const PhysicsSpec& p, const int& passing) : mPhys(p), mPassing(passing) {}
 
     void PreSolve(b2Contact* contact, const b2Manifold*) override
     {
@@ -104,6 +105,13 @@ public:
         const Part b = partOf(contact->GetFixtureB());
         const bool ball = a == Part::Ball || b == Part::Ball;
         const bool wall = a == Part::Wall || b == Part::Wall;
+        if (ball && !wall && mPassing >= 0) {
+            b2Fixture* robot = a == Part::Robot ? contact->GetFixtureA() : contact->GetFixtureB();
+            if (static_cast<int>(robot->GetBody()->GetUserData().pointer) == mPassing) {
+                contact->SetEnabled(false);
+                return;
+            }
+        }
         if (ball && wall) {
             contact->SetRestitution(static_cast<float>(mPhys.wallRestitution));
             contact->SetFriction(0.0f);
@@ -118,6 +126,7 @@ public:
 
 private:
     const PhysicsSpec& mPhys;
+    const int& mPassing;
 };
 
 Physics::Physics(const Scenario& scenario)
@@ -134,7 +143,9 @@ Physics::~Physics() = default;
 
 void Physics::build()
 {
-    mContacts = std::make_unique<PhysicsContacts>(mPhys);
+    mContacts = std::make_unique<PhysicsContacts>(mPhys, mPassing);
+    mTouching.assign(mRobots.size(), 0);
+    mTouchedBefore.assign(mRobots.size(), 0);
     mWorld = std::make_unique<b2World>(b2Vec2(0.0f, 0.0f));
     mWorld->SetAllowSleeping(false);
     mWorld->SetContactListener(mContacts.get());
@@ -249,6 +260,9 @@ void Physics::syncIn(std::vector<RobotBody>& robots, BallBody& ball)
         mBallBody->SetTransform(unitsPerSecond(ball.pos), 0.0f);
         mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
         mBallBody->SetAngularVelocity(0.0f);
+        // A ball placed anew has no kicker to pass, and nobody touched it.
+        mPassing = -1;
+        mLastToucher = -1;
     }
     mSyncedOnce = true;
 }
@@ -345,16 +359,24 @@ int Physics::kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& bal
     return kicker;
 }
 
-void Physics::kick(const RobotBody& robot, BallBody& ball) const
+double Physics::kick(int kicker, const RobotBody& robot, BallBody& ball)
 {
     const double force = std::max(0.0, robot.cmd.kickForce);
     const double speed = std::min(force * mPhys.kickSpeedPerForce, mPhys.kickMaxSpeed);
-    // The kicker can only push the ball out through its mouth.
-    const double angle = std::clamp(wrapAngle(degToRad(robot.cmd.kickAngleDeg)), -mKickOpening, mKickOpening);
-    const posicaoXY dir = bearingDirection(robot.heading + angle);
+    double angle = wrapAngle(degToRad(robot.cmd.kickAngleDeg));
+    if (mPhys.kickModel == KickModel::Mouth) {
+        // This kicker can only push the ball out through its mouth.
+        angle = std::clamp(angle, -mKickOpening, mKickOpening);
+    } else {
+        // The ball leaves where it is asked to, through its own kicker if need be.
+        mPassing = kicker;
+    }
+    const double bearing = wrapAngle(robot.heading + angle);
+    const posicaoXY dir = bearingDirection(bearing);
     ball.vel = {speed * dir.x, speed * dir.y};
     mBallBody->SetLinearVelocity(unitsPerSecond(ball.vel));
     mBallBody->SetAngularVelocity(0.0f);
+    return bearing;
 }
 
 GoalFor Physics::goalAt(posicaoXY ball) const
@@ -371,17 +393,50 @@ GoalFor Physics::goalAt(posicaoXY ball) const
     return GoalFor::None;
 }
 
-void Physics::noteTouches(StepEvents& events) const
+void Physics::noteTouches(StepEvents& events)
 {
+    std::swap(mTouching, mTouchedBefore);
+    std::fill(mTouching.begin(), mTouching.end(), 0);
+    int begun = -1;
+    int any = -1;
     for (const b2ContactEdge* e = mBallBody->GetContactList(); e != nullptr; e = e->next) {
-        if (!e->contact->IsTouching() || e->other->GetType() != b2_dynamicBody) {
+        // A contact switched off for a passing kicker is no touch.
+        if (!e->contact->IsTouching() || !e->contact->IsEnabled() || e->other->GetType() != b2_dynamicBody) {
             continue;
         }
         const int robot = static_cast<int>(e->other->GetUserData().pointer);
+        const std::size_t r = static_cast<std::size_t>(robot);
+        mTouching[r] = 1;
         if (std::find(events.touchers.begin(), events.touchers.end(), robot) == events.touchers.end()) {
             events.touchers.push_back(robot);
         }
+        // Of touches that begin together, or go on together, the lowest index,
+        // so that a run repeats.
+        if (!mTouchedBefore[r] && (begun < 0 || robot < begun)) {
+            begun = robot;
+        }
+        if (any < 0 || robot < any) {
+            any = robot;
+        }
     }
+    // The last toucher is the robot whose touch began last, or one still
+    // touching when that one has let go.
+    if (begun >= 0) {
+        mLastToucher = begun;
+    } else if (any >= 0 && (mLastToucher < 0 || !mTouching[static_cast<std::size_t>(mLastToucher)])) {
+        mLastToucher = any;
+    }
+    if (any >= 0) {
+        events.lastToucher = mLastToucher;
+    }
+}
+
+bool Physics::ballClearOf(int robot) const
+{
+    const b2PolygonShape hull = robotOutline(mPhys).hull;
+    const b2CircleShape circle = ballShape(mPhys);
+    return !b2TestOverlap(&hull, 0, &circle, 0, mRobotBodies[static_cast<std::size_t>(robot)]->GetTransform(),
+                          mBallBody->GetTransform());
 }
 
 void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events)
@@ -390,8 +445,11 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
     syncIn(robots, ball);
     const int kicker = kickThatGoesOff(robots, ball);
     if (kicker >= 0) {
-        kick(robots[static_cast<std::size_t>(kicker)], ball);
+        const RobotBody& robot = robots[static_cast<std::size_t>(kicker)];
+        events.kickAskedDeg = robot.cmd.kickAngleDeg;
+        events.kickLeftBearing = kick(kicker, robot, ball);
         events.kickers.push_back(kicker);
+        events.lastToucher = mLastToucher = kicker;
     }
     const float h = static_cast<float>(mPhys.timeStep / mPhys.subSteps);
     for (int s = 0; s < mPhys.subSteps; ++s) {
@@ -399,6 +457,9 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
             drive(robots[i], *mRobotBodies[i], h);
         }
         mWorld->Step(h, kVelocityIterations, kPositionIterations);
+        if (mPassing >= 0 && ballClearOf(mPassing)) {
+            mPassing = -1;
+        }
         noteTouches(events);
         const b2Vec2 p = mBallBody->GetPosition();
         events.goal = goalAt({toMm(p.x), toMm(p.y)});
@@ -407,6 +468,7 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
         }
     }
     syncOut(robots, ball);
+    events.passing = mPassing;
     putBackInside(robots, ball, events);
     events.ballOut = events.goal == GoalFor::None && !insideWalls(ball.pos);
 }

@@ -59,8 +59,17 @@ struct StepEvents {
     /// \brief Index of the robot whose kick went off (at most one: the nearest
     /// to the ball of those whose kick could, an exact tie drawn by lot).
     std::vector<int> kickers;
+    /// \brief The kick's angle as asked (degrees from the heading) and the field
+    /// bearing the ball left on (radians); set when `kickers` is not empty.
+    double kickAskedDeg = 0.0;
+    double kickLeftBearing = 0.0;
     /// \brief Indices of the robots whose body touched the ball during the step, each once.
     std::vector<int> touchers;
+    /// \brief When the ball was touched in the step (a kick counts), the robot that
+    /// touched it last, else -1.
+    int lastToucher = -1;
+    /// \brief The kicker the ball still passes through at the end of the step, or -1.
+    int passing = -1;
     GoalFor goal = GoalFor::None;
     /// \brief The ball ended the step outside the walls (squeezed through; never expected).
     bool ballOut = false;
@@ -72,6 +81,8 @@ struct StepEvents {
         kickers.clear();
         touchers.clear();
         putBack.clear();
+        lastToucher = -1;
+        passing = -1;
         goal = GoalFor::None;
         ballOut = false;
     }
@@ -129,8 +140,9 @@ private:
     void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
     void drive(const RobotBody& robot, b2Body& body, float h) const;
     int kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& ball);
-    void kick(const RobotBody& robot, BallBody& ball) const;
-    void noteTouches(StepEvents& events) const;
+    double kick(int kicker, const RobotBody& robot, BallBody& ball);
+    void noteTouches(StepEvents& events);
+    bool ballClearOf(int robot) const;
     bool robotOutside(const RobotBody& robot) const;
     bool placeIsFree(const b2PolygonShape& hull, std::size_t robot, posicaoXY at, double heading,
                      const BallBody& ball) const;
@@ -141,6 +153,13 @@ private:
     std::vector<RobotSpec> mRobots;
     /// \brief Half the mouth's opening (radians): the widest kick.
     double mKickOpening;
+    /// \brief The kicker whose contact with the ball the engine ignores until they part, or -1.
+    int mPassing = -1;
+    /// \brief Robots touching the ball after the last sub-step and the one before
+    /// (to tell a touch that begins), and the robot that touched it last, or -1.
+    std::vector<char> mTouching;
+    std::vector<char> mTouchedBefore;
+    int mLastToucher = -1;
     /// \brief Decides exact ties between kicks; seeded from the match's seed.
     std::mt19937_64 mTieDraw;
     std::unique_ptr<PhysicsContacts> mContacts;

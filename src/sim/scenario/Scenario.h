@@ -33,6 +33,9 @@ struct FieldSpec {
     double poleOffset() const { return (width - goalWidth) / 2.0; }
 };
 
+/// \brief Aimed kicks leave in any direction the robot asks; mouth-limited ones only through its mouth's opening.
+enum class KickModel { Aimed, Mouth };
+
 /// \brief Motor, body, ball and kick constants.
 struct PhysicsSpec {
     double timeStep = 0.066;
@@ -76,6 +79,8 @@ struct PhysicsSpec {
     /// \brief Ball speed (mm/s) per unit of kick force.
     double kickSpeedPerForce = 2706.0;
     double kickMaxSpeed = 3000.0;
+    /// \brief How a kick's direction is chosen.
+    KickModel kickModel = KickModel::Aimed;
 };
 
 /// \brief A scripted camera blackout of one robot, in game seconds [start, end).

@@ -473,9 +473,9 @@ enum class BallAt { Seated, MouthEdge, AgainstWall };
 
 class WideKickTest : public ::testing::TestWithParam<std::tuple<double, BallAt>> {};
 
-// A kick leaves through the mouth: at the asked angle within the mouth's
-// opening, at its edge beyond it, at full speed; against a wall it never
-// passes the wall.
+// A mouth-limited kick leaves through the mouth: at the asked angle within
+// the mouth's opening, at its edge beyond it, at full speed; against a wall
+// it never passes the wall.
 TEST_P(WideKickTest, TheBallLeavesThroughTheMouth)
 {
     const struct {
@@ -484,7 +484,9 @@ TEST_P(WideKickTest, TheBallLeavesThroughTheMouth)
     } c{std::get<0>(GetParam()), std::get<1>(GetParam())};
     const bool wall = c.at == BallAt::AgainstWall;
     // Facing the side wall y = +650 with the seated ball touching it, or facing +x in the open.
-    Scene s(withRobots({wall ? Pose{0, 650 - 21 - 20, 180} : Pose{0, 0, 90}}));
+    Scenario mouthLimited = withRobots({wall ? Pose{0, 650 - 21 - 20, 180} : Pose{0, 0, 90}});
+    mouthLimited.physics.kickModel = KickModel::Mouth;
+    Scene s(mouthLimited);
     const double depth = c.at == BallAt::MouthEdge ? 40.0 : s.scenario.physics.mouthDepth;
     s.ball.pos = relativeTo(s.robots[0], depth, 0);
     const double opening = radToDeg(kickOpening(s.scenario.physics));
@@ -511,6 +513,59 @@ INSTANTIATE_TEST_SUITE_P(Angles, WideKickTest,
                          ::testing::Combine(::testing::Values(0.0, 20.0, 45.0, 90.0, 135.0, 180.0),
                                             ::testing::Values(BallAt::Seated, BallAt::MouthEdge,
                                                               BallAt::AgainstWall)));
+
+class AimedKickTest : public ::testing::TestWithParam<double> {};
+
+// An aimed kick leaves at the asked angle, whatever it is, straight through
+// its own kicker without touching it, and meets a robot standing in its way.
+TEST_P(AimedKickTest, LeavesAsAskedThroughItsKickerButNotThroughAnother)
+{
+    const double angleDeg = GetParam();
+    Scenario scenario = withRobots({{0, 0, 90}, {0, 0, 0}});
+    ASSERT_EQ(scenario.physics.kickModel, KickModel::Aimed) << "the default";
+    // The other robot 400 mm out along the kick's line.
+    const posicaoXY line = bearingDirection(kPi / 2 + degToRad(angleDeg));
+    scenario.robots[1].kickoff = {400 * line.x, 400 * line.y};
+    Scene s(scenario);
+    s.ball.pos = relativeTo(s.robots[0], s.scenario.physics.mouthDepth, 0);
+
+    s.physics.command(s.robots[0], kick(angleDeg, 1.0));
+    s.steps(1);
+    ASSERT_EQ(s.events.kickers, std::vector<int>{0});
+    EXPECT_NEAR(s.events.kickAskedDeg, angleDeg, 1e-9);
+    EXPECT_NEAR(wrapAngle(s.events.kickLeftBearing - s.robots[0].heading - degToRad(angleDeg)), 0.0, 1e-9);
+    // Not yet at the other robot: it flies on unhindered.
+    const double left = radToDeg(wrapAngle(bearingTo({0, 0}, s.ball.vel) - s.robots[0].heading));
+    EXPECT_NEAR(wrapAngle(degToRad(left - angleDeg)), 0.0, degToRad(1.0)) << angleDeg;
+    EXPECT_NEAR(speed(s.ball.vel), 2706 * 0.868, 2706 * 0.02) << angleDeg << ": the kicker is no obstacle";
+    bool hit = false;
+    for (int i = 0; i < 10 && !hit; ++i) {
+        const posicaoXY from = s.ball.pos;
+        s.steps(1);
+        EXPECT_EQ(std::count(s.events.touchers.begin(), s.events.touchers.end(), 0), 0) << angleDeg;
+        EXPECT_FALSE(ballCrossedRobot(s, s.robots[1], from)) << angleDeg << " at step " << i;
+        hit = std::count(s.events.touchers.begin(), s.events.touchers.end(), 1) > 0;
+    }
+    EXPECT_TRUE(hit) << angleDeg << ": the robot in the way stops the ball";
+    EXPECT_EQ(s.events.passing, -1) << "parted";
+}
+
+INSTANTIATE_TEST_SUITE_P(Angles, AimedKickTest, ::testing::Values(0.0, 90.0, 150.0, 180.0, -120.0));
+
+TEST(AimedKick, ItsKickerMeetsTheBallAgainOnceTheyHaveParted)
+{
+    // Kicked backwards against the wall behind: it bounces back into the kicker.
+    Scene s(withRobots({{0, 650 - 200, 0}}));
+    s.ball.pos = relativeTo(s.robots[0], s.scenario.physics.mouthDepth, 0);
+    s.physics.command(s.robots[0], kick(180, 1.0));
+    bool touchedAgain = false;
+    for (int i = 0; i < 15; ++i) {
+        s.steps(1);
+        touchedAgain = touchedAgain || (i > 0 && !s.events.touchers.empty());
+        EXPECT_FALSE(ballInsideRobot(s, s.robots[0]) && s.events.passing < 0) << "at step " << i;
+    }
+    EXPECT_TRUE(touchedAgain);
+}
 
 TEST(KickTies, TheNearerRobotKicksAndAnExactTieIsDrawnWithoutFavouringAColour)
 {
