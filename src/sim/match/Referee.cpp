@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -39,7 +40,7 @@ bool isPlaying(PlayMode mode)
     return mode == PlayMode::PlayOn || mode == PlayMode::WarnEnding;
 }
 
-Referee::Referee(const RulesSpec& rules, double timeStep)
+Referee::Referee(const RulesSpec& rules, double timeStep, std::vector<mrTeam> teams)
     : mTimeStep(timeStep),
       mLengthSteps(std::max(1L, toSteps(rules.matchLength, timeStep))),
       mPauseSteps(toSteps(rules.kickoffPause, timeStep)),
@@ -48,7 +49,8 @@ Referee::Referee(const RulesSpec& rules, double timeStep)
       mStallSteps(std::max(1L, toSteps(rules.stallTime, timeStep))),
       mStallDistance(rules.stallDistance),
       // The places at both ends of the stall time, and every step between.
-      mWindow(static_cast<std::size_t>(mStallSteps) + 1)
+      mWindow(static_cast<std::size_t>(mStallSteps) + 1),
+      mTeams(std::move(teams))
 {
     mScratch.reserve(mWindow.size());
 }
@@ -58,16 +60,44 @@ PlayMode Referee::playingMode() const
     return mLengthSteps - mPlaySteps <= mWarnSteps ? PlayMode::WarnEnding : PlayMode::PlayOn;
 }
 
+void Referee::ballTouched(int robot)
+{
+    if (robot >= 0) {
+        mLastToucher = robot;
+    }
+}
+
+int Referee::ownGoals(mrTeam team) const
+{
+    int n = 0;
+    for (const GoalRecord& g : mGoals) {
+        const bool forOther = g.side == (team == TEAM_YELLOW ? GoalFor::Blue : GoalFor::Yellow);
+        n += g.ownGoal && forOther ? 1 : 0;
+    }
+    return n;
+}
+
 void Referee::scored(GoalFor side)
 {
     if (side == GoalFor::None) {
         return;
     }
     (side == GoalFor::Yellow ? mYellow : mBlue) += 1;
-    mGoals.push_back({time(), side});
+    GoalRecord goal{time(), side, mLastToucher, false};
+    if (mLastToucher >= 0 && static_cast<std::size_t>(mLastToucher) < mTeams.size()) {
+        const mrTeam conceding = side == GoalFor::Yellow ? TEAM_BLUE : TEAM_YELLOW;
+        goal.ownGoal = mTeams[static_cast<std::size_t>(mLastToucher)] == conceding;
+    }
+    mGoals.push_back(goal);
+    restart();
+}
+
+void Referee::restart()
+{
     mMode = PlayMode::BeforeKickOff;
     mModeSteps = 0;
     mWindowCount = 0;
+    mLastToucher = -1;
 }
 
 bool Referee::ballStalled(posicaoXY ball)
@@ -91,9 +121,7 @@ bool Referee::ballStalled(posicaoXY ball)
 void Referee::freeBall(FreeBallCause cause, posicaoXY ball)
 {
     mFreeBalls.push_back({time(), mStep, cause, ball});
-    mMode = PlayMode::BeforeKickOff;
-    mModeSteps = 0;
-    mWindowCount = 0;
+    restart();
 }
 
 const FreeBallRecord* Referee::freeBallOfLastStep() const

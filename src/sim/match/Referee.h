@@ -17,10 +17,13 @@ const char* playModeText(PlayMode mode);
 /// \brief Whether the robots play in `mode` (the agents answer then).
 bool isPlaying(PlayMode mode);
 
-/// \brief One goal: when, and for whom.
+/// \brief One goal: when, for whom, and the robot that touched the ball last
+/// (-1 when none did); an own goal when that robot's side conceded it.
 struct GoalRecord {
     double time;
     GoalFor side;
+    int lastToucher = -1;
+    bool ownGoal = false;
 };
 
 /// \brief Why the referee put the ball back into play.
@@ -40,7 +43,8 @@ struct FreeBallRecord {
 /// \brief Keeps the clock, the mode and the score.
 class Referee {
 public:
-    Referee(const RulesSpec& rules, double timeStep);
+    /// \brief `teams` gives each robot's side, in the scenario's order (for own goals).
+    Referee(const RulesSpec& rules, double timeStep, std::vector<mrTeam> teams = {});
 
     PlayMode mode() const { return mMode; }
     /// \brief Game seconds since the match began.
@@ -59,7 +63,15 @@ public:
     /// \brief The free ball called in the step just ticked, or null.
     const FreeBallRecord* freeBallOfLastStep() const;
 
-    /// \brief Counts a goal and starts a kick-off pause.
+    /// \brief Own goals put in by `team` (scored for the other side).
+    int ownGoals(mrTeam team) const;
+    /// \brief The robot that touched the ball last since it was put into play, or -1.
+    int lastToucher() const { return mLastToucher; }
+
+    /// \brief `robot` touched the ball last in the step just played (-1: nobody touched it).
+    void ballTouched(int robot);
+    /// \brief Counts a goal, an own goal when the ball's last toucher is of the side that
+    /// concedes, and starts a kick-off pause.
     void scored(GoalFor side);
     /// \brief Watches the ball after a play step: true when, over the last stall time
     /// of play, it has stayed within the stall distance of one place.
@@ -72,6 +84,7 @@ public:
 
 private:
     PlayMode playingMode() const;
+    void restart();
 
     double mTimeStep;
     long mLengthSteps;
@@ -96,4 +109,7 @@ private:
     std::size_t mWindowCount = 0;
     /// \brief Scratch space of the check, kept to spare an allocation per step.
     std::vector<posicaoXY> mScratch;
+    /// \brief Each robot's side, and the robot that touched the ball last (-1: none since the restart).
+    std::vector<mrTeam> mTeams;
+    int mLastToucher = -1;
 };

@@ -239,6 +239,16 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += ",\"goal\":\"";
         l += events.goal == GoalFor::Yellow ? "yellow" : "blue";
         l += '"';
+        if (!referee.goals().empty()) {
+            // Named after the robot that touched the ball last; an own goal when its side conceded.
+            const GoalRecord& g = referee.goals().back();
+            l += ",\"ownGoal\":";
+            l += g.ownGoal ? "true" : "false";
+            if (g.lastToucher >= 0 && static_cast<std::size_t>(g.lastToucher) < scenario.robots.size()) {
+                l += ",\"by\":";
+                appendInt(l, scenario.robots[static_cast<std::size_t>(g.lastToucher)].vtId);
+            }
+        }
     }
     if (const FreeBallRecord* f = referee.freeBallOfLastStep()) {
         l += ",\"freeBall\":{\"cause\":\"";
