@@ -20,6 +20,12 @@ constexpr double kOutsideTolerance = 2.0;
 constexpr double kPutBackMargin = 2.0;
 constexpr double kPutBackRing = 10.0;
 constexpr int kPutBackRings = 100;
+// The most sideways offset (engine units) the wheels' line keeps to pull a
+// robot back; a robot shoved further has slid for good.
+constexpr float kMaxSlip = 0.2f;
+// A robot moving further than this in a sub-step (engine units) gets
+// continuous collision: a few times the engine's contact slop.
+constexpr float kBulletMove = 4.0f * b2_linearSlop;
 // Mixed into the match seed so that the tie draw does not repeat the camera's.
 constexpr std::uint64_t kTieDrawSalt = 0x9e3779b97f4a7c15ULL;
 
@@ -164,8 +170,7 @@ void Physics::build()
     for (std::size_t i = 0; i < mRobots.size(); ++i) {
         b2BodyDef def;
         def.type = b2_dynamicBody;
-        // Continuous collision between robots too: without it two robots
-        // pressed together against a wall sink 2 to 3 mm into each other.
+        // Continuous collision between robots while they move (see drive()).
         def.bullet = true;
         def.userData.pointer = i;
         def.position = bodyTransform(mRobots[i].kickoff, mRobots[i].kickoffHeading).p;
@@ -181,6 +186,7 @@ void Physics::build()
         }
         body->SetMassData(&robotMass);
         mRobotBodies.push_back(body);
+        mWheels.push_back(wheelsFor(*body));
     }
 
     b2BodyDef ballDef;
@@ -253,6 +259,7 @@ void Physics::syncIn(std::vector<RobotBody>& robots, BallBody& ball)
             body->SetTransform(t.p, static_cast<float>(engineAngle(robots[i].heading)));
             body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
             body->SetAngularVelocity(0.0f);
+            mWheels[i]->GetBodyA()->SetTransform(body->GetPosition(), body->GetAngle());
         }
     }
     if (all || ball.pos.x != mSyncedBall.pos.x || ball.pos.y != mSyncedBall.pos.y ||
@@ -297,26 +304,59 @@ void Physics::syncOut(std::vector<RobotBody>& robots, BallBody& ball)
     mSyncedBall = ball;
 }
 
-void Physics::drive(const RobotBody& robot, b2Body& body, float h) const
+b2WheelJoint* Physics::wheelsFor(b2Body& robot)
+{
+    b2BodyDef carrierDef;
+    carrierDef.type = b2_kinematicBody;
+    carrierDef.position = robot.GetPosition();
+    carrierDef.angle = robot.GetAngle();
+    b2Body* carrier = mWorld->CreateBody(&carrierDef);
+    // The robot rolls freely along its axis and not at all sideways; the
+    // motors turn it, and hold its turn against a push as far as the grip's
+    // torque allows.
+    b2WheelJointDef wheels;
+    wheels.Initialize(carrier, &robot, robot.GetPosition(), robot.GetWorldVector(b2Vec2(1.0f, 0.0f)));
+    wheels.enableMotor = true;
+    wheels.maxMotorTorque = robot.GetInertia() * static_cast<float>(mPhys.gripAccel / (mPhys.wheelBase / 2.0));
+    wheels.stiffness = 0.0f;
+    wheels.damping = 0.0f;
+    return static_cast<b2WheelJoint*>(mWorld->CreateJoint(&wheels));
+}
+
+void Physics::drive(const RobotBody& robot, b2Body& body, b2WheelJoint& wheels, float h) const
 {
     double left = 0.0;
     double right = 0.0;
     wheelTargets(robot, mPhys, left, right);
     const float forward = toUnits((left + right) / 2.0);
     const float turn = static_cast<float>((left - right) / mPhys.wheelBase);
-    // Like a motor: the impulse that reaches the wheels' speeds, as far as
-    // the motors' force allows; the wheels' grip stops sideways sliding.
+    // The motors pull the robot along its axis towards the wheels' speed, as
+    // far as their force allows.
     const b2Vec2 ahead = body.GetWorldVector(b2Vec2(1.0f, 0.0f));
-    const b2Vec2 side = body.GetWorldVector(b2Vec2(0.0f, 1.0f));
-    const b2Vec2 v = body.GetLinearVelocity();
+    const float along = b2Dot(body.GetLinearVelocity(), ahead);
     const float maxPush = toUnits(mPhys.motorAccel) * h;
-    const float maxGrip = toUnits(mPhys.gripAccel) * h;
-    const float push = b2Clamp(forward - b2Dot(v, ahead), -maxPush, maxPush);
-    const float grip = b2Clamp(-b2Dot(v, side), -maxGrip, maxGrip);
-    body.ApplyLinearImpulseToCenter(body.GetMass() * (push * ahead + grip * side), true);
+    const float push = b2Clamp(forward - along, -maxPush, maxPush);
+    body.ApplyForceToCenter((body.GetMass() * push / h) * ahead, true);
+    // The wheels hold the robot to the line of a carrier that faces its way:
+    // the engine's solver keeps it from sliding sideways in every sub-step,
+    // against whatever pushes it. The line keeps the robot's sideways offset
+    // from it (up to a limit), so that the solver also undoes the few tenths
+    // of a millimetre by which separating the robots shifted it.
+    b2Body& carrier = *wheels.GetBodyA();
+    const float offset = b2Clamp(b2Dot(carrier.GetWorldVector(b2Vec2(0.0f, 1.0f)), body.GetPosition() - carrier.GetPosition()),
+                                 -kMaxSlip, kMaxSlip);
+    carrier.SetTransform(body.GetPosition() - offset * body.GetWorldVector(b2Vec2(0.0f, 1.0f)), body.GetAngle());
     const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
-    const float spin = b2Clamp(turn - body.GetAngularVelocity(), -maxSpin, maxSpin);
-    body.ApplyAngularImpulse(body.GetInertia() * spin, true);
+    const float w = body.GetAngularVelocity();
+    wheels.SetMotorSpeed(w + b2Clamp(turn - w, -maxSpin, maxSpin));
+    // Continuous collision against other robots while a point of the robot
+    // moves further than the contact slop in a sub-step: without it a robot
+    // driving into another sinks millimetres into it before the contact
+    // holds. A robot that stands, or presses against another, is left to
+    // the solver alone, where its wheels hold it: the engine's continuous
+    // collision would redo their sub-step without the wheels.
+    const float pointSpeed = body.GetLinearVelocity().Length() + std::fabs(w) * toUnits(mPhys.robotSize) * 0.7072f;
+    body.SetBullet(pointSpeed * h > kBulletMove);
 }
 
 bool Physics::canKick(const RobotBody& robot, const BallBody& ball) const
@@ -454,7 +494,7 @@ void Physics::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& e
     const float h = static_cast<float>(mPhys.timeStep / mPhys.subSteps);
     for (int s = 0; s < mPhys.subSteps; ++s) {
         for (std::size_t i = 0; i < robots.size(); ++i) {
-            drive(robots[i], *mRobotBodies[i], h);
+            drive(robots[i], *mRobotBodies[i], *mWheels[i], h);
         }
         mWorld->Step(h, kVelocityIterations, kPositionIterations);
         if (mPassing >= 0 && ballClearOf(mPassing)) {
@@ -531,6 +571,7 @@ void Physics::putBackInside(std::vector<RobotBody>& robots, const BallBody& ball
         body->SetTransform(bodyTransform(place, robot.heading).p, body->GetAngle());
         body->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
         body->SetAngularVelocity(0.0f);
+        mWheels[i]->GetBodyA()->SetTransform(body->GetPosition(), body->GetAngle());
         mSynced[i] = robot;
         events.putBack.push_back(static_cast<int>(i));
     }

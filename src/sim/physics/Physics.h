@@ -103,6 +103,7 @@ double clampLevel(double level, const PhysicsSpec& physics);
 void wheelTargets(const RobotBody& robot, const PhysicsSpec& physics, double& left, double& right);
 
 class b2Body;
+class b2WheelJoint;
 class b2PolygonShape;
 class b2World;
 class PhysicsContacts;
@@ -138,7 +139,8 @@ private:
     void build();
     void syncIn(std::vector<RobotBody>& robots, BallBody& ball);
     void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
-    void drive(const RobotBody& robot, b2Body& body, float h) const;
+    b2WheelJoint* wheelsFor(b2Body& robot);
+    void drive(const RobotBody& robot, b2Body& body, b2WheelJoint& wheels, float h) const;
     int kickThatGoesOff(std::vector<RobotBody>& robots, const BallBody& ball);
     double kick(int kicker, const RobotBody& robot, BallBody& ball);
     void noteTouches(StepEvents& events);
@@ -165,6 +167,8 @@ private:
     std::unique_ptr<PhysicsContacts> mContacts;
     std::unique_ptr<b2World> mWorld;
     std::vector<b2Body*> mRobotBodies;
+    /// \brief Each robot's wheels: a joint to a carrier body that stands in for the ground.
+    std::vector<b2WheelJoint*> mWheels;
     b2Body* mBallBody = nullptr;
     /// \brief The poses as last written to the structs, to notice moves from outside.
     std::vector<RobotBody> mSynced;

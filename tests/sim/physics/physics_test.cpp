@@ -214,6 +214,30 @@ TEST(RobotMotion, TheMotorsReachTheWheelsSpeedAndTurnRate)
     EXPECT_NEAR(s.robots[0].heading, still.heading, 1e-5);
 }
 
+class SidePushTest : public ::testing::TestWithParam<int> {};
+
+// The wheels' grip holds in the engine's solver: a still robot pushed side-on
+// by another at full power hardly slides, whatever the number of sub-steps.
+TEST_P(SidePushTest, AStillRobotPushedSideOnHolds)
+{
+    // The pusher faces +y with its front on the still robot's left side.
+    Scenario scenario = withRobots({{0, 0, 90}, {0, -76, 180}});
+    scenario.physics.subSteps = GetParam();
+    Scene s(scenario);
+    s.ball.pos = {0, 500};
+    s.physics.command(s.robots[1], wheels(kTopLevel, kTopLevel));
+    s.steps(15);
+    ASSERT_LT(std::hypot(s.robots[1].pos.x, s.robots[1].pos.y + 37.5 + 37.5), 3.0) << "pressed against it";
+    const RobotBody before = s.robots[0];
+    constexpr int kSteps = 30;
+    s.steps(kSteps);
+    const double slid = std::hypot(s.robots[0].pos.x - before.pos.x, s.robots[0].pos.y - before.pos.y);
+    EXPECT_LE(slid / (kSteps * s.scenario.physics.timeStep), 5.0) << GetParam() << " sub-steps: mm/s";
+    EXPECT_NEAR(wrapAngle(s.robots[0].heading - before.heading), 0.0, 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(SubSteps, SidePushTest, ::testing::Values(6, 12, 24));
+
 TEST(RobotMotion, BadLevelsFromAClientNeverReachTheEngine)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
