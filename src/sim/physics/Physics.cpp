@@ -20,9 +20,6 @@ constexpr double kOutsideTolerance = 2.0;
 constexpr double kPutBackMargin = 2.0;
 constexpr double kPutBackRing = 10.0;
 constexpr int kPutBackRings = 100;
-// The most sideways offset (engine units) the wheels' line keeps to pull a
-// robot back; a robot shoved further has slid for good.
-constexpr float kMaxSlip = 0.2f;
 // A robot moving further than this in a sub-step (engine units) gets
 // continuous collision: a few times the engine's contact slop.
 constexpr float kBulletMove = 4.0f * b2_linearSlop;
@@ -337,15 +334,10 @@ void Physics::drive(const RobotBody& robot, b2Body& body, b2WheelJoint& wheels, 
     const float maxPush = toUnits(mPhys.motorAccel) * h;
     const float push = b2Clamp(forward - along, -maxPush, maxPush);
     body.ApplyForceToCenter((body.GetMass() * push / h) * ahead, true);
-    // The wheels hold the robot to the line of a carrier that faces its way:
-    // the engine's solver keeps it from sliding sideways in every sub-step,
-    // against whatever pushes it. The line keeps the robot's sideways offset
-    // from it (up to a limit), so that the solver also undoes the few tenths
-    // of a millimetre by which separating the robots shifted it.
-    b2Body& carrier = *wheels.GetBodyA();
-    const float offset = b2Clamp(b2Dot(carrier.GetWorldVector(b2Vec2(0.0f, 1.0f)), body.GetPosition() - carrier.GetPosition()),
-                                 -kMaxSlip, kMaxSlip);
-    carrier.SetTransform(body.GetPosition() - offset * body.GetWorldVector(b2Vec2(0.0f, 1.0f)), body.GetAngle());
+    // The wheels hold the robot to a carrier that stands where it stands,
+    // facing its way: the engine's solver keeps it from sliding sideways in
+    // every sub-step, against whatever pushes it.
+    wheels.GetBodyA()->SetTransform(body.GetPosition(), body.GetAngle());
     const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
     const float w = body.GetAngularVelocity();
     wheels.SetMotorSpeed(w + b2Clamp(turn - w, -maxSpin, maxSpin));
