@@ -40,15 +40,6 @@ CameraSpec exactCamera(CameraSpec cameraSetup)
     return cameraSetup;
 }
 
-std::vector<mrTeam> teamsOf(const std::vector<RobotSpec>& robots)
-{
-    std::vector<mrTeam> teams;
-    for (const RobotSpec& r : robots) {
-        teams.push_back(r.team);
-    }
-    return teams;
-}
-
 std::vector<RobotSpec> withoutDropouts(std::vector<RobotSpec> robots)
 {
     for (RobotSpec& r : robots) {
@@ -80,7 +71,7 @@ SimServer::SimServer(const Scenario& scenario, const SimOptions& options)
       mPhysics(mScenario),
       mCamera(mScenario.camera, mScenario.robots),
       mExactCamera(exactCamera(mScenario.camera), withoutDropouts(mScenario.robots)),
-      mReferee(mScenario.rules, mScenario.physics.timeStep, teamsOf(mScenario.robots)),
+      mReferee(mScenario),
       mWriter(mScenario),
       mLinks(mScenario.robots.size()),
       mSeen(mScenario.robots.size(), 1),
@@ -436,7 +427,7 @@ void SimServer::step()
 {
     mEvents.clear();
     if (isPlaying(mReferee.mode())) {
-        mPhysics.step(mBodies, mBall, mEvents);
+        mReferee.playStep(mPhysics, mBodies, mBall, mEvents);
         mPlay.afterStep(mBodies, mBall, mEvents);
         for (int k : mEvents.kickers) {
             ++mRobotStats[static_cast<std::size_t>(k)].kicks;
@@ -444,7 +435,6 @@ void SimServer::step()
         for (int r : mEvents.putBack) {
             ++mRobotStats[static_cast<std::size_t>(r)].putBack;
         }
-        mReferee.ballTouched(mEvents.lastToucher);
         if (mEvents.goal != GoalFor::None) {
             mReferee.scored(mEvents.goal);
             mPhysics.placeForKickoff(mBodies, mBall);

@@ -1,13 +1,20 @@
 #pragma once
 // The match clock and the play modes: a kick-off pause, play, a warning
-// before the end, and "time over" until the server stops; goals, and free
-// balls when the ball has stayed in one place too long (a pile-up) or left
-// the field. Time is counted in whole steps so that long matches do not drift.
+// before the end, and "time over" until the server stops. Every rule of play
+// is called here: which of several kicks goes off, goals and own goals,
+// robots put back inside the walls, and free balls when the ball has stayed
+// in one place too long (a pile-up) or left the field. Time is counted in
+// whole steps so that long matches do not drift.
 
+#include <cstdint>
+#include <random>
 #include <vector>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
+#include "sim/physics/Field.h"
 #include "sim/scenario/Scenario.h"
+
+class World;
 
 /// \brief The play modes, in match order.
 enum class PlayMode { BeforeKickOff, PlayOn, WarnEnding, TimeOver };
@@ -43,8 +50,12 @@ struct FreeBallRecord {
 /// \brief Keeps the clock, the mode and the score.
 class Referee {
 public:
-    /// \brief `teams` gives each robot's side, in the scenario's order (for own goals).
-    Referee(const RulesSpec& rules, double timeStep, std::vector<mrTeam> teams = {});
+    /// \brief The referee of `scenario`'s match.
+    explicit Referee(const Scenario& scenario);
+    /// \brief `teams` gives each robot's side, in the scenario's order (for own goals);
+    /// ties between kicks are drawn from `seed`.
+    Referee(const RulesSpec& rules, double timeStep, std::vector<mrTeam> teams = {}, FieldSpec field = {},
+            std::uint64_t seed = 1);
 
     PlayMode mode() const { return mMode; }
     /// \brief Game seconds since the match began.
@@ -67,6 +78,17 @@ public:
     int ownGoals(mrTeam team) const;
     /// \brief The robot that touched the ball last since it was put into play, or -1.
     int lastToucher() const { return mLastToucher; }
+
+    /// \brief One step of play: picks the kick that goes off, has `world` move the
+    /// bodies, puts back robots squeezed outside the walls, and fills in the goal,
+    /// the ball out of the walls and the last touch in `events`. Scoring the goal and
+    /// calling a free ball are left to scored(), ballStalled() and freeBall().
+    void playStep(World& world, std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events);
+    /// \brief Of kicks that would go off together, the one that does: the nearest
+    /// the ball; a tie within a micrometre is drawn, so neither colour is favoured.
+    int chooseKicker(const std::vector<KickRequest>& requests);
+    /// \brief Whether a corner of `robot` lies beyond the walls (by more than the engine's give).
+    bool outside(const RobotBody& robot) const;
 
     /// \brief `robot` touched the ball last in the step just played (-1: nobody touched it).
     void ballTouched(int robot);
@@ -112,4 +134,8 @@ private:
     /// \brief Each robot's side, and the robot that touched the ball last (-1: none since the restart).
     std::vector<mrTeam> mTeams;
     int mLastToucher = -1;
+    Field mField;
+    double mRobotSize = 75.0;
+    /// \brief Decides ties between kicks; seeded from the match's seed.
+    std::mt19937_64 mTieDraw;
 };

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
 #include "sim/match/Referee.h"
 #include "sim/scenario/Scenario.h"
 

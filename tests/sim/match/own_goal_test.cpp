@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/match/Referee.h"
-#include "sim/physics/Physics.h"
+#include "sim/physics/World.h"
 
 namespace {
 
@@ -39,12 +39,8 @@ TEST_P(OwnGoalTest, TheLastTouchBeforeTheGoalDecides)
     if (c.blueInTheWay) {
         s.robots.push_back(robotAt(2, TEAM_BLUE, 620, 150, 180));  // its back to the ball
     }
-    std::vector<mrTeam> teams;
-    for (const RobotSpec& r : s.robots) {
-        teams.push_back(r.team);
-    }
-    Physics physics(s);
-    Referee referee(s.rules, s.physics.timeStep, teams);
+    World physics(s);
+    Referee referee(s);
     std::vector<RobotBody> robots;
     BallBody ball;
     StepEvents events;
@@ -54,8 +50,7 @@ TEST_P(OwnGoalTest, TheLastTouchBeforeTheGoalDecides)
     kick.kickForce = 1.0;
     physics.command(robots[0], kick);
     for (int i = 0; i < 30 && events.goal == GoalFor::None; ++i) {
-        physics.step(robots, ball, events);
-        referee.ballTouched(events.lastToucher);
+        referee.playStep(physics, robots, ball, events);
         referee.scored(events.goal);
     }
     if (c.expectedBy < 0) {
@@ -88,6 +83,31 @@ TEST(OwnGoal, AGoalAfterARestartHasNoToucherUntilSomeoneTouches)
     r.scored(GoalFor::Yellow);
     EXPECT_FALSE(r.goals().back().ownGoal);
     EXPECT_EQ(r.goals().back().lastToucher, -1);
+}
+
+// The nearest kicker kicks; robots as near as makes no difference (a
+// micrometre, far below what the engine's floats tell apart) are drawn.
+TEST(KickTies, ATieWithinTheToleranceIsDrawnAndAnyRealLeadWins)
+{
+    const auto wins = [](std::vector<KickRequest> requests) {
+        std::vector<int> count(3, 0);
+        for (std::uint64_t seed = 1; seed <= 200; ++seed) {
+            Referee r(RulesSpec{}, 0.066, {}, FieldSpec{}, seed);
+            ++count[static_cast<std::size_t>(r.chooseKicker(requests))];
+        }
+        return count;
+    };
+    const std::vector<int> tie = wins({{0, 20.0}, {1, 20.0 + 4e-4}});
+    EXPECT_GT(tie[0], 70);
+    EXPECT_GT(tie[1], 70);
+    const std::vector<int> threeWay = wins({{2, 30.0005}, {0, 30.0}, {1, 30.0}});
+    for (int n : threeWay) {
+        EXPECT_GT(n, 40) << "each of three tied robots wins about a third";
+    }
+    EXPECT_EQ(wins({{0, 20.0}, {1, 20.01}})[0], 200);
+    EXPECT_EQ(wins({{1, 20.01}, {0, 20.0}})[0], 200) << "whatever the order";
+    Referee r(RulesSpec{}, 0.066);
+    EXPECT_EQ(r.chooseKicker({}), -1);
 }
 
 }  // namespace

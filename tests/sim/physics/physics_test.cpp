@@ -12,7 +12,9 @@
 #include <tuple>
 
 #include "sim/physics/BodyShapes.h"
-#include "sim/physics/Physics.h"
+#include "sim/match/Referee.h"
+#include "sim/physics/Kinematics.h"
+#include "sim/physics/World.h"
 
 namespace {
 
@@ -78,17 +80,23 @@ posicaoXY relativeTo(const RobotBody& r, double ahead, double left)
 
 // One simulated scene: the engine, the robots' and the ball's poses.
 struct Scene {
-    explicit Scene(const Scenario& s) : scenario(s), physics(scenario) { physics.placeForKickoff(robots, ball); }
+    explicit Scene(const Scenario& s) : scenario(s), physics(scenario), referee(scenario)
+    {
+        physics.placeForKickoff(robots, ball);
+    }
 
+    // Steps of play as the server runs them: the referee picks the kick and
+    // makes its calls around the world's step.
     void steps(int n)
     {
         for (int i = 0; i < n; ++i) {
-            physics.step(robots, ball, events);
+            referee.playStep(physics, robots, ball, events);
         }
     }
 
     Scenario scenario;
-    Physics physics;
+    World physics;
+    Referee referee;
     std::vector<RobotBody> robots;
     BallBody ball;
     StepEvents events;
@@ -414,10 +422,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Goal, APocketIsAGoalWhateverPutTheBallThere)
 {
     Scene s(withRobots({{0, -600, 90}}));
-    EXPECT_EQ(s.physics.goalAt({760, 0}), GoalFor::Yellow);
-    EXPECT_EQ(s.physics.goalAt({-800, -150}), GoalFor::Blue);
-    EXPECT_EQ(s.physics.goalAt({749, 0}), GoalFor::None);
-    EXPECT_EQ(s.physics.goalAt({760, 250}), GoalFor::None);
+    EXPECT_EQ(s.physics.field().goalAt({760, 0}), GoalFor::Yellow);
+    EXPECT_EQ(s.physics.field().goalAt({-800, -150}), GoalFor::Blue);
+    EXPECT_EQ(s.physics.field().goalAt({749, 0}), GoalFor::None);
+    EXPECT_EQ(s.physics.field().goalAt({760, 250}), GoalFor::None);
     // A ball set down in the pocket, still, is a goal at the next step.
     s.ball.pos = {800, 50};
     s.steps(1);
@@ -444,7 +452,7 @@ TEST_P(KickTest, ReachAngleAndForce)
     EXPECT_EQ(s.physics.canKick(s.robots[0], s.ball), c.kicks) << c.name;
 
     s.physics.command(s.robots[0], kick(0, c.force));
-    s.physics.step(s.robots, s.ball, s.events);
+    s.steps(1);
     EXPECT_EQ(s.events.kickers.size(), c.kicks ? 1u : 0u) << c.name;
     if (c.kicks) {
         // After one step of rolling, straight ahead.
@@ -603,7 +611,7 @@ TEST(KickTies, TheNearerRobotKicksAndAnExactTieIsDrawnWithoutFavouringAColour)
         Scene s(scenario);
         s.physics.command(s.robots[0], kick(0, 1.0));
         s.physics.command(s.robots[1], kick(0, 1.0));
-        s.physics.step(s.robots, s.ball, s.events);
+        s.steps(1);
         EXPECT_EQ(s.events.kickers.size(), 1u) << "only the kick that went off counts";
         EXPECT_FALSE(s.robots[0].kickPending || s.robots[1].kickPending);
         return s.events.kickers.empty() ? -1 : s.events.kickers[0];
@@ -681,7 +689,7 @@ TEST_P(CornerBlockTest, KeepsTheBallAndRobotsOutOfTheCorner)
     for (const posicaoXY c : {posicaoXY{-37.5, -37.5}, {-37.5, 37.5}, {37.5, -37.5}, {37.5, 37.5}}) {
         EXPECT_GT(beforeCornerBlock(sc.field, {r.pos.x + c.x, r.pos.y + c.y}), -kPressTolerance);
     }
-    EXPECT_FALSE(s.physics.insideWalls({sign.x * 740, sign.y * 640})) << "a ball behind a block is out";
+    EXPECT_FALSE(s.physics.field().inside({sign.x * 740, sign.y * 640})) << "a ball behind a block is out";
 }
 
 INSTANTIATE_TEST_SUITE_P(Corners, CornerBlockTest,
