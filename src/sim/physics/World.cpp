@@ -20,6 +20,8 @@ constexpr int kPositionIterations = 3;
 constexpr double kPutBackMargin = 2.0;
 constexpr double kPutBackRing = 10.0;
 constexpr int kPutBackRings = 100;
+// A ball passing its kicker slower than this (mm/s) has stopped in it.
+constexpr double kPassingSpeed = 100.0;
 
 EnginePart partOf(b2Fixture* f)
 {
@@ -174,7 +176,8 @@ std::vector<KickRequest> World::kickRequests(std::vector<RobotBody>& robots, con
             continue;
         }
         robot.kickPending = false;
-        if (canKick(robot, ball)) {
+        // A ball on its way through its kicker is out of that kicker's reach.
+        if (static_cast<int>(i) != mPassing && canKick(robot, ball)) {
             requests.push_back(
                 {static_cast<int>(i), std::hypot(ball.pos.x - robot.pos.x, ball.pos.y - robot.pos.y)});
         }
@@ -229,8 +232,10 @@ void World::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& eve
         events.kickAskedDeg = robot.cmd.kickAngleDeg;
         events.kickLeftBearing = Robot::kickBearing(robot, mPhys, mKickOpening);
         ball.vel = mBall->kick(Robot::kickSpeed(robot, mPhys), events.kickLeftBearing);
-        // An aimed kick sends the ball where it is asked to, through its own kicker if need be.
-        mPassing = mPhys.kickModel == KickModel::Aimed ? kicker : -1;
+        // An aimed kick sends the ball where it is asked to, through its own
+        // kicker when it leaves beside the mouth's opening.
+        const double off = std::fabs(wrapAngle(events.kickLeftBearing - robot.heading));
+        mPassing = mPhys.kickModel == KickModel::Aimed && off > mKickOpening ? kicker : -1;
         events.kickers.push_back(kicker);
         events.lastToucher = mLastToucher = kicker;
     }
@@ -241,7 +246,7 @@ void World::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& eve
             mRobots[i]->drive(robots[i], h);
         }
         mWorld->Step(h, kVelocityIterations, kPositionIterations);
-        if (mPassing >= 0 && mBall->clearOf(mRobots[static_cast<std::size_t>(mPassing)]->body(), hull)) {
+        if (mPassing >= 0 && passingEnds(mRobots[static_cast<std::size_t>(mPassing)]->body(), hull)) {
             mPassing = -1;
         }
         noteTouches(events);
@@ -251,6 +256,18 @@ void World::step(std::vector<RobotBody>& robots, BallBody& ball, StepEvents& eve
     }
     syncOut(robots, ball);
     events.passing = mPassing;
+}
+
+bool World::passingEnds(const b2Body& kicker, const b2PolygonShape& hull) const
+{
+    if (mBall->clearOf(kicker, hull)) {
+        return true;
+    }
+    // A kick too weak to carry the ball through its kicker leaves it there:
+    // the contact comes back and the engine pushes the ball out.
+    const b2Body& ball = mBall->body();
+    const b2Vec2 relative = ball.GetLinearVelocity() - kicker.GetLinearVelocityFromWorldPoint(ball.GetPosition());
+    return toMm(relative.Length()) < kPassingSpeed;
 }
 
 bool World::placeIsFree(std::size_t robot, posicaoXY at, double heading, const BallBody& ball) const

@@ -13,6 +13,8 @@
 #include "sim/physics/Field.h"
 #include "sim/scenario/Scenario.h"
 
+class b2Body;
+class b2PolygonShape;
 class b2World;
 class Ball;
 class Robot;
@@ -49,6 +51,7 @@ private:
     void syncIn(std::vector<RobotBody>& robots, BallBody& ball);
     void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
     void noteTouches(StepEvents& events);
+    bool passingEnds(const b2Body& kicker, const b2PolygonShape& hull) const;
     bool placeIsFree(std::size_t robot, posicaoXY at, double heading, const BallBody& ball) const;
 
     Field mField;
