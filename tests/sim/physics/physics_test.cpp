@@ -584,6 +584,25 @@ TEST_P(AimedKickTest, LeavesAsAskedThroughItsKickerButNotThroughAnother)
 
 INSTANTIATE_TEST_SUITE_P(Angles, AimedKickTest, ::testing::Values(0.0, 90.0, 150.0, 180.0, -120.0));
 
+// Kicks that cannot carry the ball away never leave it inside its kicker:
+// one into a wall right ahead, repeated, and one too weak to pass the robot.
+TEST(AimedKick, NeverLeavesTheBallInsideItsKicker)
+{
+    for (const auto& [angleDeg, force, gap] : {std::tuple{0.0, 1.0, 3.0}, std::tuple{10.0, 1.0, 3.0},
+                                               std::tuple{180.0, 0.02, 300.0}, std::tuple{120.0, 0.05, 300.0}}) {
+        // Facing the side wall y = +650, the seated ball `gap` mm short of it.
+        Scene s(withRobots({{0, 650 - 21 - 20 - gap, 180}}));
+        s.ball.pos = relativeTo(s.robots[0], s.scenario.physics.mouthDepth, 0);
+        for (int i = 0; i < 20; ++i) {
+            s.physics.command(s.robots[0], kick(angleDeg, force));
+            s.steps(1);
+        }
+        s.steps(5);
+        EXPECT_FALSE(ballInsideRobot(s, s.robots[0])) << angleDeg << " degrees, force " << force;
+        EXPECT_EQ(s.events.passing, -1) << angleDeg;
+    }
+}
+
 TEST(AimedKick, ItsKickerMeetsTheBallAgainOnceTheyHaveParted)
 {
     // Kicked backwards against the wall behind: it bounces back into the kicker.
