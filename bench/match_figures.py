@@ -3,13 +3,17 @@
 
 Usage: bench/match_figures.py [--disc MM] RECORD.jsonl|RUN_DIR ...
 
-One line per record: score, kicks per team, the share of kicks after which
-the ball moved faster than 300 mm/s over the step, free balls, the longest
+One line per record: score, own goals, kicks per team, the share of kicks after
+which the ball moved faster than 300 mm/s over the step, the share of those
+that sent it towards the opponent's goal, free balls, the longest
 play time the ball stayed inside one disc of radius MM (default 100), and
 counts of steps where the ball's centre went through a robot's solid part
 (more than 8 mm deep on the straight line between two steps), two robots
-overlapped or a robot corner lay beyond a wall (each more than 1 mm).
-Standard library only.
+overlapped or a robot corner lay beyond a wall (each more than 1 mm). A
+kicked ball passes its own kicker: that robot does not count while the
+record names it as the kicker or the one the ball passes. A record that
+does not name own goals has them guessed from the last kick before the
+goal (marked with ~). Standard library only.
 """
 
 import argparse
@@ -232,22 +236,44 @@ def match_figures(path, radius):
     halves = robot_halves(header["robotSize"], header["ballRadius"])
 
     kicks = {"yellow": 0, "blue": 0}
-    fast = 0
+    fast = forward = 0
+    own_goals = 0
+    guessed = False
+    last_kicker = None
     free_balls = []
     through = overlap = beyond = 0
     previous = None
     for s in steps:
         for vt in s.get("kicks", []):
             kicks[teams[vt]] += 1
+            last_kicker = vt
             if previous is not None:
                 moved = math.dist((s["ball"]["x"], s["ball"]["y"]),
                                   (previous["ball"]["x"], previous["ball"]["y"]))
                 if "goal" in s or moved / dt > FAST_KICK:
                     fast += 1
+                    # Yellow attacks +x; the bearing the ball left on, or else its path over the step.
+                    if "kick" in s:
+                        dx = math.sin(math.radians(s["kick"]["left"]))
+                    else:
+                        dx = s["ball"]["x"] - previous["ball"]["x"]
+                    forward += 1 if (dx > 0) == (teams[vt] == "yellow") else 0
+        if "goal" in s:
+            if "ownGoal" in s:
+                own_goals += 1 if s["ownGoal"] else 0
+            else:
+                guessed = True
+                # The side that conceded kicked last.
+                own_goals += 1 if last_kicker is not None and teams[last_kicker] != s["goal"] else 0
+        if "goal" in s or "freeBall" in s:
+            last_kicker = None
         if "freeBall" in s:
             free_balls.append(s["freeBall"].get("cause", "?"))
         if s["mode"] in PLAYING:
             robots = s["robots"]
+            passed = {s.get("kick", {}).get("id"), s.get("passing")}
+            if previous is not None:
+                passed.add(previous.get("passing"))
             for i, r in enumerate(robots):
                 if any(not inside_walls(field, c, TOLERANCE) for c in corners(r, half)):
                     beyond += 1
@@ -255,7 +281,7 @@ def match_figures(path, radius):
                     if squares_overlap(r, o, half) > TOLERANCE:
                         overlap += 1
                 if previous is not None and previous["mode"] in PLAYING and "goal" not in s \
-                        and "freeBall" not in s:
+                        and "freeBall" not in s and r["id"] not in passed:
                     p = robot_frame(previous["robots"][i], (previous["ball"]["x"], previous["ball"]["y"]))
                     q = robot_frame(r, (s["ball"]["x"], s["ball"]["y"]))
                     if any(path_through(p, q, h) for h in halves):
@@ -267,6 +293,10 @@ def match_figures(path, radius):
         "score": steps[-1]["score"],
         "kicks": kicks,
         "fastShare": fast / total if total else 0.0,
+        "fast": fast,
+        "forward": forward,
+        "ownGoals": own_goals,
+        "ownGuessed": guessed,
         "freeBalls": free_balls,
         "longestInDisc": longest_in_disc(steps, radius, dt),
         "ballThroughRobot": through,
@@ -314,16 +344,37 @@ def main():
     args = parser.parse_args()
     if not (0 < args.disc < 1e6):
         fail("--disc must be a positive number of mm")
-    print("%-40s %7s %11s %6s %9s %12s %7s %7s %7s" % (
-        "record", "score", "kicks y/b", "fast", "free", "disc s", "through", "overlap", "beyond"))
+    print("%-40s %7s %4s %11s %6s %7s %9s %12s %7s %7s %7s" % (
+        "record", "score", "own", "kicks y/b", "fast", "forward", "free", "disc s", "through", "overlap",
+        "beyond"))
+    total = {"matches": 0, "scored": 0, "goals": 0, "own": 0, "fast": 0, "forward": 0, "free": 0,
+             "disc": 0.0, "unsound": 0}
     for arg in args.records:
         path = record_path(arg)
         f = match_figures(path, args.disc)
         free = free_ball_count(path, f["freeBalls"])
-        print("%-40s %3d-%-3d %5d/%-5d %5.0f%% %9s %12.1f %7d %7d %7d" % (
-            path[-40:], f["score"]["yellow"], f["score"]["blue"], f["kicks"]["yellow"], f["kicks"]["blue"],
-            100 * f["fastShare"], "?" if free is None else free, f["longestInDisc"],
-            f["ballThroughRobot"], f["robotsOverlap"], f["cornerBeyondWall"]))
+        goals = f["score"]["yellow"] + f["score"]["blue"]
+        print("%-40s %3d-%-3d %3d%1s %5d/%-5d %5.0f%% %6.0f%% %9s %12.1f %7d %7d %7d" % (
+            path[-40:], f["score"]["yellow"], f["score"]["blue"], f["ownGoals"], "~" if f["ownGuessed"] else "",
+            f["kicks"]["yellow"], f["kicks"]["blue"], 100 * f["fastShare"],
+            100 * f["forward"] / f["fast"] if f["fast"] else 0, "?" if free is None else free,
+            f["longestInDisc"], f["ballThroughRobot"], f["robotsOverlap"], f["cornerBeyondWall"]))
+        total["matches"] += 1
+        total["scored"] += 1 if goals else 0
+        total["goals"] += goals
+        total["own"] += f["ownGoals"]
+        total["fast"] += f["fast"]
+        total["forward"] += f["forward"]
+        total["free"] += free or 0
+        total["disc"] = max(total["disc"], f["longestInDisc"])
+        total["unsound"] += 1 if f["ballThroughRobot"] or f["robotsOverlap"] or f["cornerBeyondWall"] else 0
+    if total["matches"] > 1:
+        t = total
+        print("all %d: goals in %d (%.0f%%), goals %d, own goals %d (%.0f%%), ball-moving kicks towards the "
+              "opponent's goal %.0f%%, free balls %d, longest in one disc %.1f s, unsound records %d" % (
+                  t["matches"], t["scored"], 100 * t["scored"] / t["matches"], t["goals"], t["own"],
+                  100 * t["own"] / t["goals"] if t["goals"] else 0, 100 * t["forward"] / t["fast"] if t["fast"] else 0,
+                  t["free"], t["disc"], t["unsound"]))
 
 
 if __name__ == "__main__":

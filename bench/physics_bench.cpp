@@ -4,14 +4,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/World.h"
 
 namespace {
 
 void BM_PhysicsStep(benchmark::State& state)
 {
     const Scenario scenario = defaultScenario(static_cast<int>(state.range(0)));
-    Physics physics(scenario);
+    World physics(scenario);
     std::vector<RobotBody> robots;
     BallBody ball;
     StepEvents events;
@@ -30,7 +30,7 @@ void BM_PhysicsStep(benchmark::State& state)
                 physics.command(robots[i], cmd);
             }
         }
-        physics.step(robots, ball, events);
+        physics.step(robots, ball, events, -1);
         benchmark::DoNotOptimize(ball);
         if (++step % 600 == 0) {
             physics.placeForKickoff(robots, ball);

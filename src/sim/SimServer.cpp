@@ -70,7 +70,7 @@ SimServer::SimServer(const Scenario& scenario, const SimOptions& options)
       mPhysics(mScenario),
       mCamera(mScenario.camera, mScenario.robots),
       mExactCamera(exactCamera(mScenario.camera), withoutDropouts(mScenario.robots)),
-      mReferee(mScenario.rules, mScenario.physics.timeStep),
+      mReferee(mScenario),
       mWriter(mScenario),
       mLinks(mScenario.robots.size()),
       mSeen(mScenario.robots.size(), 1),
@@ -455,7 +455,7 @@ void SimServer::step()
 {
     mEvents.clear();
     if (isPlaying(mReferee.mode())) {
-        mPhysics.step(mBodies, mBall, mEvents);
+        mReferee.playStep(mPhysics, mBodies, mBall, mEvents);
         mPlay.afterStep(mBodies, mBall, mEvents);
         for (int k : mEvents.kickers) {
             ++mRobotStats[static_cast<std::size_t>(k)].kicks;
@@ -467,8 +467,9 @@ void SimServer::step()
             mReferee.scored(mEvents.goal);
             mPhysics.placeForKickoff(mBodies, mBall);
             if (!mOptions.quiet) {
-                std::cerr << "simserver: goal for " << (mEvents.goal == GoalFor::Yellow ? "yellow" : "blue")
-                          << " at " << mReferee.time() << " s\n";
+                std::cerr << "simserver: " << (mReferee.goals().back().ownGoal ? "own goal" : "goal") << " for "
+                          << (mEvents.goal == GoalFor::Yellow ? "yellow" : "blue") << " at " << mReferee.time()
+                          << " s\n";
             }
         } else if (mEvents.ballOut || mReferee.ballStalled(mBall.pos)) {
             restartWithFreeBall();
@@ -532,22 +533,23 @@ int SimServer::run(std::ostream& summary)
     const bool interrupted = stopping();
     const MatchReport report{mScenario, mReferee, mRobotStats, mPlay, mTraffic,
                              mOptions.yellowProgram, mOptions.blueProgram, interrupted};
+    const MatchSummary model = summarize(report);
     // The record ends with the figures, so that its replay page can show them.
-    mRecorder.writeSummary(summaryLine(report));
+    mRecorder.writeSummary(summaryLine(model));
     const bool recordOk = mRecorder.close();
-    printSummary(summary, report);
+    printSummary(summary, model);
     if (!recordOk) {
         std::cerr << "simserver: writing the record failed\n";
     }
     // The files first: whoever waits for them must not wait for the viewers too.
     std::string error;
-    const bool summaryOk = mOptions.summaryFile.empty() || writeSummaryJson(report, mOptions.summaryFile, error);
+    const bool summaryOk = mOptions.summaryFile.empty() || writeSummaryJson(model, mOptions.summaryFile, error);
     if (!summaryOk) {
         std::cerr << "simserver: " << error << "\n";
     }
     if (mLive) {
         std::ostringstream text;
-        printSummary(text, report);
+        printSummary(text, model);
         mLive->finish(text.str());
         mLive->stop();
     }

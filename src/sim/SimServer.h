@@ -17,7 +17,7 @@
 #include "sim/match/MatchStats.h"
 #include "sim/Options.h"
 #include "sim/live/LiveServer.h"
-#include "sim/physics/Physics.h"
+#include "sim/physics/World.h"
 #include "sim/match/PlayStatistics.h"
 #include "sim/record/Recorder.h"
 #include "sim/match/Referee.h"
@@ -99,7 +99,7 @@ private:
 
     Scenario mScenario;
     SimOptions mOptions;
-    Physics mPhysics;
+    World mPhysics;
     Camera mCamera;
     Camera mExactCamera;
     Referee mReferee;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
 
 /// \brief Largest datagram the server reads; anything longer is dropped unread. A
 /// client's longest message, a connect request with three 64-character texts, is

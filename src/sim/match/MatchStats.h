@@ -1,5 +1,5 @@
 #pragma once
-// Counters of one match, and the summary printed at its end.
+// Counters of one match, and what its summary is made of.
 
 #include <cstdint>
 #include <ostream>
@@ -63,6 +63,3 @@ struct MatchReport {
 /// \brief `text` from the network, fit for a log line: quoted, printable ASCII only
 /// (anything else shown as '?'), at most 40 characters.
 std::string quotedForLog(const std::string& text);
-
-/// \brief Writes the end-of-match summary.
-void printSummary(std::ostream& out, const MatchReport& report);

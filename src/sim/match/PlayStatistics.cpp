@@ -4,7 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/physics/Field.h"
+
 namespace {
+
+// How far behind the goal line a crossing is looked at (mm).
+constexpr double kBehindLine = 1e-6;
 
 bool contains(const std::vector<int>& list, int value)
 {
@@ -35,8 +40,10 @@ bool rollsIntoGoal(posicaoXY pos, posicaoXY vel, double goalLineX, const FieldSp
     if (pathToLine > reach) {
         return false;
     }
+    // Between the posts: just behind the line, the field's own goal test says so.
     const double yAtLine = pos.y + vel.y / vel.x * towards;
-    return std::fabs(yAtLine) < field.goalWidth / 2.0;
+    const double behind = goalLineX + std::copysign(kBehindLine, goalLineX);
+    return Field(field).goalAt({behind, yAtLine}) != GoalFor::None;
 }
 
 PlayStatistics::PlayStatistics(const Scenario& scenario)

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/Team.h"
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
 #include "sim/scenario/Scenario.h"
 
 /// \brief One robot's or one team's figures of play.

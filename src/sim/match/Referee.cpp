@@ -1,11 +1,30 @@
 #include "sim/match/Referee.h"
 
 #include "sim/match/EnclosingCircle.h"
+#include "sim/physics/World.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
+
+// Kicks whose robots stand this close to equally far from the ball (mm) tie.
+constexpr double kKickTieTolerance = 1e-3;
+// A robot corner further than this beyond a wall counts as outside (mm):
+// more than the engine's contact slop, less than any real escape.
+constexpr double kOutsideTolerance = 2.0;
+// Mixed into the match seed so that the tie draw does not repeat the camera's.
+constexpr std::uint64_t kTieDrawSalt = 0x9e3779b97f4a7c15ULL;
+
+std::vector<mrTeam> teamsOf(const std::vector<RobotSpec>& robots)
+{
+    std::vector<mrTeam> teams;
+    for (const RobotSpec& r : robots) {
+        teams.push_back(r.team);
+    }
+    return teams;
+}
 
 long toSteps(double seconds, double timeStep)
 {
@@ -39,7 +58,14 @@ bool isPlaying(PlayMode mode)
     return mode == PlayMode::PlayOn || mode == PlayMode::WarnEnding;
 }
 
-Referee::Referee(const RulesSpec& rules, double timeStep)
+Referee::Referee(const Scenario& s)
+    : Referee(s.rules, s.physics.timeStep, teamsOf(s.robots), s.field, s.camera.seed)
+{
+    mRobotSize = s.physics.robotSize;
+}
+
+Referee::Referee(const RulesSpec& rules, double timeStep, std::vector<mrTeam> teams, FieldSpec field,
+                 std::uint64_t seed)
     : mTimeStep(timeStep),
       mLengthSteps(std::max(1L, toSteps(rules.matchLength, timeStep))),
       mPauseSteps(toSteps(rules.kickoffPause, timeStep)),
@@ -48,7 +74,10 @@ Referee::Referee(const RulesSpec& rules, double timeStep)
       mStallSteps(std::max(1L, toSteps(rules.stallTime, timeStep))),
       mStallDistance(rules.stallDistance),
       // The places at both ends of the stall time, and every step between.
-      mWindow(static_cast<std::size_t>(mStallSteps) + 1)
+      mWindow(static_cast<std::size_t>(mStallSteps) + 1),
+      mTeams(std::move(teams)),
+      mField(field),
+      mTieDraw(seed ^ kTieDrawSalt)
 {
     mScratch.reserve(mWindow.size());
 }
@@ -58,16 +87,85 @@ PlayMode Referee::playingMode() const
     return mLengthSteps - mPlaySteps <= mWarnSteps ? PlayMode::WarnEnding : PlayMode::PlayOn;
 }
 
+int Referee::chooseKicker(const std::vector<KickRequest>& requests)
+{
+    int kicker = -1;
+    double nearest = 0.0;
+    std::uint64_t tied = 0;
+    for (const KickRequest& r : requests) {
+        if (kicker < 0 || r.distance < nearest - kKickTieTolerance) {
+            kicker = r.robot;
+            nearest = r.distance;
+            tied = 1;
+        } else if (r.distance <= nearest + kKickTieTolerance) {
+            // Each of the tied robots wins with equal chance, whatever its index.
+            ++tied;
+            if (mTieDraw() % tied == 0) {
+                kicker = r.robot;
+            }
+        }
+    }
+    return kicker;
+}
+
+bool Referee::outside(const RobotBody& robot) const
+{
+    return !mField.holdsSquare(robot.pos, robot.heading, mRobotSize, kOutsideTolerance);
+}
+
+void Referee::playStep(World& world, std::vector<RobotBody>& robots, BallBody& ball, StepEvents& events)
+{
+    const int kicker = chooseKicker(world.kickRequests(robots, ball));
+    world.step(robots, ball, events, kicker);
+    for (std::size_t i = 0; i < robots.size(); ++i) {
+        if (outside(robots[i])) {
+            world.putBack(robots, ball, i);
+            events.putBack.push_back(static_cast<int>(i));
+        }
+    }
+    events.goal = mField.goalAt(ball.pos);
+    events.ballOut = events.goal == GoalFor::None && !mField.inside(ball.pos);
+    ballTouched(events.lastToucher);
+}
+
+void Referee::ballTouched(int robot)
+{
+    if (robot >= 0) {
+        mLastToucher = robot;
+    }
+}
+
+int Referee::ownGoals(mrTeam team) const
+{
+    int n = 0;
+    for (const GoalRecord& g : mGoals) {
+        const bool forOther = g.side == (team == TEAM_YELLOW ? GoalFor::Blue : GoalFor::Yellow);
+        n += g.ownGoal && forOther ? 1 : 0;
+    }
+    return n;
+}
+
 void Referee::scored(GoalFor side)
 {
     if (side == GoalFor::None) {
         return;
     }
     (side == GoalFor::Yellow ? mYellow : mBlue) += 1;
-    mGoals.push_back({time(), side});
+    GoalRecord goal{time(), side, mLastToucher, false};
+    if (mLastToucher >= 0 && static_cast<std::size_t>(mLastToucher) < mTeams.size()) {
+        const mrTeam conceding = side == GoalFor::Yellow ? TEAM_BLUE : TEAM_YELLOW;
+        goal.ownGoal = mTeams[static_cast<std::size_t>(mLastToucher)] == conceding;
+    }
+    mGoals.push_back(goal);
+    restart();
+}
+
+void Referee::restart()
+{
     mMode = PlayMode::BeforeKickOff;
     mModeSteps = 0;
     mWindowCount = 0;
+    mLastToucher = -1;
 }
 
 bool Referee::ballStalled(posicaoXY ball)
@@ -91,9 +189,7 @@ bool Referee::ballStalled(posicaoXY ball)
 void Referee::freeBall(FreeBallCause cause, posicaoXY ball)
 {
     mFreeBalls.push_back({time(), mStep, cause, ball});
-    mMode = PlayMode::BeforeKickOff;
-    mModeSteps = 0;
-    mWindowCount = 0;
+    restart();
 }
 
 const FreeBallRecord* Referee::freeBallOfLastStep() const

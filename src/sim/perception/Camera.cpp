@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/Kinematics.h"
 
 namespace {
 

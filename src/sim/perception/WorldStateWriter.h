@@ -11,7 +11,7 @@
 
 #include "sim/perception/Camera.h"
 #include "sim/perception/Landmarks.h"
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
 #include "sim/scenario/Scenario.h"
 
 /// \brief What every robot's document shares in one cycle.

@@ -16,6 +16,11 @@ b2Vec2 point(double xMm, double yMm)
 // much of the robot behind the apex (mm).
 constexpr double kMinWallAngle = 0.05;
 constexpr double kMinBackDepth = 5.0;
+// How far a robot's hull, the shape robots and walls meet, stands out of its
+// square (mm): robots pressed together by their motors sink this far into
+// each other's hulls before the solver holds them, and no further into the
+// squares themselves.
+constexpr double kHullMargin = 1.0;
 // Share of the engine's largest move per sub-step a body may use.
 constexpr double kEngineMoveMargin = 0.9;
 
@@ -86,7 +91,7 @@ RobotOutline robotOutline(const PhysicsSpec& p)
     o.parts[1].Set(right, 5);
     const b2Vec2 mouthFill[3] = {point(mouth.apexX, 0.0), point(half, -tip), point(half, tip)};
     o.mouth.Set(mouthFill, 3);
-    o.hull.SetAsBox(toUnits(half), toUnits(half));
+    o.hull.SetAsBox(toUnits(half + kHullMargin), toUnits(half + kHullMargin));
     return o;
 }
 

@@ -56,6 +56,9 @@ enum CollisionCategory : std::uint16_t {
     kBallCategory = 0x0008,
 };
 
+/// \brief What a fixture belongs to, kept in its user data.
+enum class EnginePart : std::uintptr_t { Wall = 1, Robot = 2, Ball = 3 };
+
 /// \brief The kicker mouth's V in the robot's frame (mm): its apex on the
 /// robot's axis, and the angle of its walls to the axis.
 struct MouthGeometry {

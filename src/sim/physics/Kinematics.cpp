@@ -1,4 +1,4 @@
-#include "sim/physics/Physics.h"
+#include "sim/physics/Kinematics.h"
 
 #include <algorithm>
 #include <cmath>

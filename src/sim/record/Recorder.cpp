@@ -234,10 +234,35 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         appendInt(l, scenario.robots[static_cast<std::size_t>(events.kickers[k])].vtId);
     }
     l += ']';
+    if (!events.kickers.empty()) {
+        // The angle the kicker asked for and the bearing the ball left on, in degrees.
+        l += ",\"kick\":{\"id\":";
+        appendInt(l, scenario.robots[static_cast<std::size_t>(events.kickers.front())].vtId);
+        l += ",\"asked\":";
+        appendf(l, "%.6g", events.kickAskedDeg);
+        l += ",\"left\":";
+        appendf(l, "%.4f", radToDeg(events.kickLeftBearing));
+        l += '}';
+    }
+    if (events.passing >= 0) {
+        // The ball still passes through this kicker, which the engine lets it do.
+        l += ",\"passing\":";
+        appendInt(l, scenario.robots[static_cast<std::size_t>(events.passing)].vtId);
+    }
     if (events.goal != GoalFor::None) {
         l += ",\"goal\":\"";
         l += events.goal == GoalFor::Yellow ? "yellow" : "blue";
         l += '"';
+        if (!referee.goals().empty()) {
+            // Named after the robot that touched the ball last; an own goal when its side conceded.
+            const GoalRecord& g = referee.goals().back();
+            l += ",\"ownGoal\":";
+            l += g.ownGoal ? "true" : "false";
+            if (g.lastToucher >= 0 && static_cast<std::size_t>(g.lastToucher) < scenario.robots.size()) {
+                l += ",\"by\":";
+                appendInt(l, scenario.robots[static_cast<std::size_t>(g.lastToucher)].vtId);
+            }
+        }
     }
     if (const FreeBallRecord* f = referee.freeBallOfLastStep()) {
         l += ",\"freeBall\":{\"cause\":\"";

@@ -2,7 +2,8 @@
 // The replay file: a header line with the field geometry, the robots'
 // names, the camera seed and each team's program, then one JSON object per
 // step with the clock, the mode, the score, the ball and every robot's pose
-// and last command, plus the kicks, the goal, a free ball with its cause and
+// and last command, plus the kicks (with the angle asked and the bearing the
+// ball left on), a kicker the ball still passes through, the goal, a free ball with its cause and
 // the robots put back inside the walls in that step; a closing line
 // carries the match's summary. Positions are in the physical frame (mm),
 // headings are field bearings in degrees.
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/physics/Physics.h"
+#include "sim/physics/Bodies.h"
 #include "sim/match/Referee.h"
 #include "sim/scenario/Scenario.h"
 

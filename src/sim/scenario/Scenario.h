@@ -60,7 +60,8 @@ struct PhysicsSpec {
     double ballMass = 0.046;
     /// \brief Most the motors can speed a robot up or slow it down (mm/s^2).
     double motorAccel = 12000.0;
-    /// \brief Most the wheels' grip can stop a sideways slide (mm/s^2).
+    /// \brief Most the wheels' grip can hold a robot's turn against a push, as an
+    /// acceleration at the wheels (mm/s^2); sideways the wheels never slide.
     double gripAccel = 20000.0;
     /// \brief Share of its velocity the ball keeps each time step while rolling free.
     double ballKeep = 0.868;

@@ -22,6 +22,10 @@ struct Frame {
     bool playing = false;
     posicaoXY ball;
     std::vector<Pose> robots;
+    std::vector<int> ids;
+    /// The robot that kicked in the step and the kicker the ball still passes through, or 0.
+    int kicker = 0;
+    int passing = 0;
 };
 
 Frame readFrame(const nlohmann::json& line)
@@ -32,7 +36,12 @@ Frame readFrame(const nlohmann::json& line)
     f.ball = {line.at("ball").at("x"), line.at("ball").at("y")};
     for (const nlohmann::json& r : line.at("robots")) {
         f.robots.push_back({r.at("x"), r.at("y"), degToRad(r.at("heading").get<double>())});
+        f.ids.push_back(r.at("id").get<int>());
     }
+    if (line.contains("kick")) {
+        f.kicker = line.at("kick").at("id").get<int>();
+    }
+    f.passing = line.value("passing", 0);
     return f;
 }
 
@@ -138,8 +147,13 @@ RecordFindings checkRecord(const std::string& recordFile, const Scenario& scenar
         const b2Transform ballAt(b2Vec2(toUnits(frame.ball.x), toUnits(frame.ball.y)), b2Rot(0));
         for (std::size_t i = 0; i < frame.robots.size(); ++i) {
             const b2Transform ti = transformOf(frame.robots[i]);
+            // A kicked ball passes its own kicker, and only that one robot.
+            const int id = frame.ids[i];
+            const bool passed = id == frame.kicker || id == frame.passing || (havePrevious && id == previous.passing);
             for (const b2PolygonShape& part : outline.parts) {
-                f.deepestBallPress = std::max(f.deepestBallPress, press(part, ti, ball, ballAt));
+                if (!passed) {
+                    f.deepestBallPress = std::max(f.deepestBallPress, press(part, ti, ball, ballAt));
+                }
             }
             for (std::size_t j = i + 1; j < frame.robots.size(); ++j) {
                 const b2Transform tj = transformOf(frame.robots[j]);
@@ -150,7 +164,7 @@ RecordFindings checkRecord(const std::string& recordFile, const Scenario& scenar
                 }
             }
             // A kick-off or free-ball placement moves bodies without crossing the space between.
-            if (havePrevious && previous.robots.size() == frame.robots.size() &&
+            if (!passed && havePrevious && previous.robots.size() == frame.robots.size() &&
                 centreCrossed(outline, previous.robots[i], frame.robots[i], previous.ball, frame.ball)) {
                 ++f.ballThroughRobot;
             }

@@ -9,6 +9,7 @@
 #include "sim/perception/Camera.h"
 #include "sim/perception/Landmarks.h"
 #include "sim/perception/WorldStateWriter.h"
+#include "sim/physics/World.h"
 #include "xml/XMLSerializer.h"
 
 namespace {
@@ -83,7 +84,7 @@ protected:
     }
 
     Scenario scenario;
-    Physics physics;
+    World physics;
     Camera camera;
     std::vector<RobotBody> robots;
     BallBody ball;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/record/Recorder.h"
+#include "sim/match/MatchSummary.h"
 #include "sim/record/SummaryJson.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(DrawnValues, TheRecordsHeaderStatesThem)
 {
     for (const bool family : {true, false}) {
         const Scenario s = family ? drawnScenario() : defaultScenario(3);
-        Referee referee(s.rules, s.physics.timeStep);
+        Referee referee(s);
         std::vector<RobotBody> bodies(s.robots.size());
         const std::vector<char> seen(s.robots.size(), 1);
         std::string header;
@@ -46,12 +47,12 @@ TEST(DrawnValues, TheRecordsHeaderStatesThem)
 TEST(DrawnValues, SummaryJsonStatesThemAsItsField)
 {
     const Scenario s = drawnScenario();
-    Referee referee(s.rules, s.physics.timeStep);
+    Referee referee(s);
     const std::vector<RobotStats> robots(s.robots.size());
     const PlayStatistics play(s);
     const TrafficStats traffic;
     const MatchReport report{s, referee, robots, play, traffic, "agent", "statue"};
-    const nlohmann::ordered_json j = summaryJson(report);
+    const nlohmann::ordered_json j = summaryJson(summarize(report));
     EXPECT_EQ(j.at("field").at("BALL_KEEP"), 0.8525);
     EXPECT_EQ(j.at("field").at("KICK_MODEL"), "mouth");
 }

@@ -1,0 +1,43 @@
+#pragma once
+// One robot in the engine: a square body with its kicker mouth, on wheels
+// that roll along its axis and never sideways, driven by two motors with a
+// dead band; its kicker sends the ball off when the ball is within reach.
+
+#include <box2d/box2d.h>
+
+#include <cstddef>
+
+#include "sim/physics/Bodies.h"
+#include "sim/physics/BodyShapes.h"
+#include "sim/scenario/Scenario.h"
+
+class Robot {
+public:
+    /// \brief Creates robot number `index` of `world` at `spec`'s kick-off pose.
+    Robot(b2World& world, std::size_t index, const RobotSpec& spec, const PhysicsSpec& physics,
+          const RobotOutline& outline);
+
+    b2Body& body() const { return *mBody; }
+    /// \brief Puts the robot at a pose, stopped.
+    void place(posicaoXY pos, double heading);
+    /// \brief Moves the robot to `pos` keeping its heading, stopped.
+    void moveTo(posicaoXY pos);
+    /// \brief Sets the motors for one sub-step of length `h` from the robot's command.
+    void drive(const RobotBody& state, float h);
+    /// \brief The robot's pose and forward speed as the engine has them.
+    void read(RobotBody& out);
+
+    /// \brief The kick rule: is `ball` within the kicker's reach?
+    static bool canKick(const RobotBody& robot, const BallBody& ball, const PhysicsSpec& physics);
+    /// \brief The field bearing a kick sends the ball on: the angle asked, or with a
+    /// mouth-limited kicker, at most `opening` off the heading.
+    static double kickBearing(const RobotBody& robot, const PhysicsSpec& physics, double opening);
+    /// \brief The ball's speed (mm/s) a kick of the robot's force gives.
+    static double kickSpeed(const RobotBody& robot, const PhysicsSpec& physics);
+
+private:
+    const PhysicsSpec& mPhys;
+    b2Body* mBody = nullptr;
+    /// \brief Its wheels: a joint to a carrier body that stands in for the ground.
+    b2WheelJoint* mWheels = nullptr;
+};
