@@ -199,18 +199,18 @@ class Run:
             todo = left
 
     def sequential(self) -> None:
-        spec = self.plan.sprt
+        sprt = self.plan.sprt
         labels = [c.label for c in self.plan.contenders]
-        self.say(f"SPRT of {labels[1]} against {labels[0]}: H0 {fmt_elo(spec.elo0)}, H1 {fmt_elo(spec.elo1)} "
-                 f"{spec.unit}, \u03b1 {spec.alpha:g}, \u03b2 {spec.beta:g}; {expected_text(spec)}; rounds of "
+        self.say(f"SPRT of {labels[1]} against {labels[0]}: H0 {fmt_elo(sprt.elo0)}, H1 {fmt_elo(sprt.elo1)} "
+                 f"{sprt.unit}, \u03b1 {sprt.alpha:g}, \u03b2 {sprt.beta:g}; {expected_text(sprt)}; rounds of "
                  f"{self.jobs} seeds, at most {self.plan.seeds}, from seed {self.plan.seed_offset + 1}; "
                  f"folder {self.tour}")
         while True:
             results, _, _ = self.results(self.plan.seeds)
-            view = summarise(labels, results, 0, spec, self.plan.seeds, self.plan.gauntlet).pairings[0]
-            if view.trace and stats.sprt_decision(view.llr, stats.sprt_bounds(spec.alpha, spec.beta)):
+            view = summarise(labels, results, 0, sprt, self.plan.seeds, self.plan.gauntlet).pairings[0]
+            if view.trace and stats.sprt_decision(view.llr, stats.sprt_bounds(sprt.alpha, sprt.beta)):
                 return
-            self.expected_left = 2 * min(self.plan.seeds - len(view.pairs), expected_more(view, spec))
+            self.expected_left = 2 * min(self.plan.seeds - len(view.pairs), expected_more(view, sprt))
             self.llr = view.llr
             # Seeds are taken in order: a round plays the next --jobs seeds and any left unfinished.
             opened = max([m.seed - self.plan.seed_offset for m in results], default=0)
@@ -221,7 +221,7 @@ class Run:
             if not self.play_round(todo):
                 return
             self.check_faults(todo, seeds)
-            pairs = summarise(labels, self.results(seeds)[0], 0, spec, self.plan.seeds,
+            pairs = summarise(labels, self.results(seeds)[0], 0, sprt, self.plan.seeds,
                               self.plan.gauntlet).pairings[0]
             self.say(f"{len(pairs.pairs)} complete pairs, LLR {pairs.llr:.2f}")
 
@@ -265,24 +265,24 @@ def fmt_elo(value: float) -> str:
     return "%+g" % value
 
 
-def expected_text(spec) -> str:
+def expected_text(sprt) -> str:
     """The test's expected length, said before it starts."""
-    if spec.normalized:
-        h0, h1 = stats.expected_length(spec.elo0, spec.elo1, spec.alpha, spec.beta, True)
+    if sprt.normalized:
+        h0, h1 = stats.expected_length(sprt.elo0, sprt.elo1, sprt.alpha, sprt.beta, True)
         return f"expected length about {h0:.0f} seeds at H0, {h1:.0f} at H1, whatever the draw rate"
-    lengths = [stats.expected_length(spec.elo0, spec.elo1, spec.alpha, spec.beta, False,
+    lengths = [stats.expected_length(sprt.elo0, sprt.elo1, sprt.alpha, sprt.beta, False,
                                      stats.draw_rate_variance(d)) for d in (0.6, 0.1)]
     return (f"expected length about {min(lengths[0]):.0f} to {max(lengths[1]):.0f} seeds "
             "(draw rates 60 % to 10 %, fewer when a seed decides both matches alike)")
 
 
-def expected_more(view, spec) -> int:
+def expected_more(view, sprt) -> int:
     """Pairs the test still expects to need, from its pairs so far."""
     if not view.pairs:
-        return int(max(stats.expected_length(spec.elo0, spec.elo1, spec.alpha, spec.beta, spec.normalized,
+        return int(max(stats.expected_length(sprt.elo0, sprt.elo1, sprt.alpha, sprt.beta, sprt.normalized,
                                              stats.draw_rate_variance(0.3))) + 0.5)
-    drift, var = stats.llr_step(view.estimate.counts, spec.elo0, spec.elo1, spec.normalized)
-    return int(stats.expected_steps(view.llr, stats.sprt_bounds(spec.alpha, spec.beta), drift, var) + 0.5)
+    drift, var = stats.llr_step(view.estimate.counts, sprt.elo0, sprt.elo1, sprt.normalized)
+    return int(stats.expected_steps(view.llr, stats.sprt_bounds(sprt.alpha, sprt.beta), drift, var) + 0.5)
 
 
 def tf_write(path: str, text: str) -> None:

@@ -14,7 +14,7 @@ from typing import Optional
 from ..errors import Refused
 from ..layout import PACKAGE_DIR, Layout
 from .contenders import SETTING_START, Contender, sha256_of
-from .sprtspec import MAX_SEED_OFFSET, SprtSpec
+from .sprtplan import MAX_SEED_OFFSET, SprtSpec
 
 PLAN = "tournament.json"
 LOCK = "lock"

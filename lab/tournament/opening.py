@@ -11,7 +11,7 @@ from . import folder as tf
 from .contenders import Contender, parse_programs, pin, sha256_of, verify
 from .options import (DEFAULT_MAX_SEEDS, DEFAULT_SEEDS, Options, check_length, error_rate, parse_sprt,
                       whole)
-from .sprtspec import MAX_SEED_OFFSET, SprtSpec
+from .sprtplan import MAX_SEED_OFFSET, SprtSpec
 
 # Random seed offsets are multiples of the most seeds a run may play, up to this many.
 RANDOM_OFFSETS = 10 ** 6

@@ -8,7 +8,7 @@ from typing import Optional
 from ..cli import Parser
 from ..errors import Refused
 from .rounds import read_hosts, unreachable
-from .sprtspec import DEFAULT_ERROR, SprtSpec
+from .sprtplan import DEFAULT_ERROR, SprtSpec
 
 USAGE = """\
 Usage: {prog} --programs A,B[,C...] [options]

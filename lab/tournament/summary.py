@@ -7,7 +7,7 @@ from typing import Optional
 
 from . import stats
 from .results import POINTS, pairs_of
-from .sprtspec import SprtSpec
+from .sprtplan import SprtSpec
 
 MINUS = "\u2212"
 
@@ -135,30 +135,30 @@ def fixed_verdicts(views: list, labels: list) -> None:
             v.text = "%s against %s: cannot tell yet (%s; more seeds may decide)" % (a, b, seeds_text(n))
 
 
-def sprt_verdict(v: PairingView, labels: list, spec: SprtSpec, max_seeds: int) -> None:
+def sprt_verdict(v: PairingView, labels: list, sprt: SprtSpec, max_seeds: int) -> None:
     """The sequential test's verdict, as a sentence about the candidate a."""
-    lower, upper = stats.sprt_bounds(spec.alpha, spec.beta)
+    lower, upper = stats.sprt_bounds(sprt.alpha, sprt.beta)
     counts = [0] * 5
     for p in v.pairs:
         counts[int(p.score * 2)] += 1
-        v.trace.append(stats.llr_from_counts(counts, spec.elo0, spec.elo1, spec.normalized))
+        v.trace.append(stats.llr_from_counts(counts, sprt.elo0, sprt.elo1, sprt.normalized))
     v.llr = v.trace[-1] if v.trace else 0.0
     v.verdict = stats.sprt_decision(v.llr, (lower, upper))
     a, b, n = labels[v.a], labels[v.b], len(v.pairs)
-    unit = spec.unit
+    unit = sprt.unit
     if v.verdict > 0:
-        claim = ("plays better than %s" % b if spec.elo0 >= 0 else
-                 "does not play %s %s worse than %s" % (fmt(-spec.elo0, sign=False), unit, b))
+        claim = ("plays better than %s" % b if sprt.elo0 >= 0 else
+                 "does not play %s %s worse than %s" % (fmt(-sprt.elo0, sign=False), unit, b))
         v.text = "%s %s (SPRT H1 accepted: nearer %s than %s %s, LLR %.2f \u2265 %.2f, %s)" % (
-            a, claim, fmt(spec.elo1), fmt(spec.elo0), unit, v.llr, upper, seeds_text(n))
+            a, claim, fmt(sprt.elo1), fmt(sprt.elo0), unit, v.llr, upper, seeds_text(n))
     elif v.verdict < 0:
-        claim = ("plays worse than %s" % b if spec.elo1 <= 0 else
-                 "does not play %s %s better than %s" % (fmt(spec.elo1), unit, b))
+        claim = ("plays worse than %s" % b if sprt.elo1 <= 0 else
+                 "does not play %s %s better than %s" % (fmt(sprt.elo1), unit, b))
         v.text = "%s %s (SPRT H0 accepted: nearer %s than %s %s, LLR %s \u2264 %s, %s)" % (
-            a, claim, fmt(spec.elo0), fmt(spec.elo1), unit, fmt(v.llr, digits=2), fmt(lower, digits=2),
+            a, claim, fmt(sprt.elo0), fmt(sprt.elo1), unit, fmt(v.llr, digits=2), fmt(lower, digits=2),
             seeds_text(n))
     elif n >= max_seeds > 0:
-        drift, var = stats.llr_step(counts, spec.elo0, spec.elo1, spec.normalized)
+        drift, var = stats.llr_step(counts, sprt.elo0, sprt.elo1, sprt.normalized)
         more = stats.expected_steps(v.llr, (lower, upper), drift, var)
         v.text = ("%s against %s: no decision after %s (SPRT LLR %s between %s and %.2f); at this pace "
                   "the test would need about %d more seeds on average to decide (raise --max-seeds)") % (

@@ -24,7 +24,7 @@ Tunes number settings of an agent with SPSA: each iteration plays a colour-swapp
 pair of the settings perturbed up (θ+) against down (θ−) on a fresh seed and moves
 them towards the side that scored. At the end tuned.ini and tune.html in the run
 folder, then a sequential test of the tuned settings against the starting ones.
-  --param SPEC         a setting to tune (repeatable): KEY a number setting of
+  --param PARAM        a setting to tune (repeatable): KEY a number setting of
                        config.ini or velocidade.ini for every robot, or GO:KEY for
                        the goalkeeper alone; C_END (default (MAX-MIN)/20) and R_END
                        (default 0.2) the perturbation and the learning rate at the

@@ -17,7 +17,7 @@ C_END_SHARE = 1 / 20
 # of a clear signal (see tests/tune).
 R_END = 0.2
 MAX_PARAMS = 32
-SPEC_RE = re.compile(r"((?:GO:)?[A-Za-z_][A-Za-z0-9_]*)=(.*)", re.S)
+PARAM_RE = re.compile(r"((?:GO:)?[A-Za-z_][A-Za-z0-9_]*)=(.*)", re.S)
 
 
 def split_key(name: str) -> tuple:
@@ -30,45 +30,45 @@ def setting_of(name: str):
     return SETTINGS[split_key(name)[1]]
 
 
-def _number(text: str, what: str, spec: str) -> float:
+def _number(field: str, what: str, param: str) -> float:
     try:
-        value = float(text)
+        value = float(field)
     except ValueError:
         value = math.nan
     if not math.isfinite(value):
-        raise Refused(f"--param {spec}: {what} '{text}' is not a number")
+        raise Refused(f"--param {param}: {what} '{field}' is not a number")
     return value
 
 
-def parse_param(spec: str) -> Param:
-    m = SPEC_RE.fullmatch(spec)
+def parse_param(text: str) -> Param:
+    m = PARAM_RE.fullmatch(text)
     if not m:
-        raise Refused(f"--param '{spec}' is not KEY=START,MIN,MAX[,C_END[,R_END]]")
+        raise Refused(f"--param '{text}' is not KEY=START,MIN,MAX[,C_END[,R_END]]")
     name, fields = m.group(1), m.group(2).split(",")
     role, key = split_key(name)
     s = SETTINGS.get(key)
     if s is None:
-        raise Refused(f"--param {spec}: unknown setting {key} (a key of config.ini or velocidade.ini)")
+        raise Refused(f"--param {text}: unknown setting {key} (a key of config.ini or velocidade.ini)")
     if s.identity or s.kind not in ("integer", "number"):
-        raise Refused(f"--param {spec}: {key} is not a number setting that can be tuned")
+        raise Refused(f"--param {text}: {key} is not a number setting that can be tuned")
     if not 3 <= len(fields) <= 5:
-        raise Refused(f"--param {spec}: needs START,MIN,MAX[,C_END[,R_END]]")
+        raise Refused(f"--param {text}: needs START,MIN,MAX[,C_END[,R_END]]")
     names = ("START", "MIN", "MAX", "C_END", "R_END")
-    values = [_number(t.strip(), n, spec) for n, t in zip(names, fields)]
+    values = [_number(t.strip(), n, text) for n, t in zip(names, fields)]
     start, low, high = values[:3]
     if low >= high:
-        raise Refused(f"--param {spec}: MIN {fields[1]} is not below MAX {fields[2]}")
+        raise Refused(f"--param {text}: MIN {fields[1]} is not below MAX {fields[2]}")
     for what, v in (("MIN", low), ("MAX", high)):
         if s.low is not None and not s.low <= v <= s.high:
-            raise Refused(f"--param {spec}: {what} {v:g} is outside {key}'s range {s.low:g} to {s.high:g}")
+            raise Refused(f"--param {text}: {what} {v:g} is outside {key}'s range {s.low:g} to {s.high:g}")
     if not low <= start <= high:
-        raise Refused(f"--param {spec}: START {start:g} is outside MIN..MAX")
+        raise Refused(f"--param {text}: START {start:g} is outside MIN..MAX")
     c_end = values[3] if len(values) > 3 else (high - low) * C_END_SHARE
     r_end = values[4] if len(values) > 4 else R_END
     if not 0 < c_end <= high - low:
-        raise Refused(f"--param {spec}: C_END {c_end:g} must be above 0 and at most MAX - MIN")
+        raise Refused(f"--param {text}: C_END {c_end:g} must be above 0 and at most MAX - MIN")
     if r_end <= 0:
-        raise Refused(f"--param {spec}: R_END {r_end:g} must be above 0")
+        raise Refused(f"--param {text}: R_END {r_end:g} must be above 0")
     return Param(f"{role}:{key}" if role else key, start, low, high, c_end, r_end)
 
 
@@ -78,8 +78,8 @@ def parse_params(specs: list) -> list:
     if len(specs) > MAX_PARAMS:
         raise Refused(f"at most {MAX_PARAMS} --param")
     params, seen = [], set()
-    for spec in specs:
-        p = parse_param(spec)
+    for text in specs:
+        p = parse_param(text)
         if p.name in seen:
             raise Refused(f"--param {p.name} is given twice")
         seen.add(p.name)

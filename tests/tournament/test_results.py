@@ -15,7 +15,7 @@ from lab.tournament.folder import Plan
 from lab.tournament.options import error_rate, parse_options, parse_sprt
 from lab.tournament.results import (TEAMS, MatchResult, judge, pair_fault, pairs_of, read_match,
                                     record_digest, unfinished_reason)
-from lab.tournament.sprtspec import SprtSpec
+from lab.tournament.sprtplan import SprtSpec
 from lab.tournament.page import LABEL_CHAR_WIDTH, W, pentanomial_bar
 from lab.tournament.summary import lines, summarise
 
@@ -288,14 +288,14 @@ def test_options_refused(argv, message):
         parse_options(argv)
 
 
-@pytest.mark.parametrize("text, spec", [
+@pytest.mark.parametrize("text, sprt", [
     ("0,50", SprtSpec(0, 50)),
     ("nelo:0,5", SprtSpec(0, 5, True)),
     ("-10.5,0", SprtSpec(-10.5, 0)),
 ])
-def test_sprt_bounds(text, spec):
-    assert parse_sprt(text) == spec
-    assert SprtSpec.from_json(spec.to_json()) == spec
+def test_sprt_bounds(text, sprt):
+    assert parse_sprt(text) == sprt
+    assert SprtSpec.from_json(sprt.to_json()) == sprt
 
 
 @pytest.mark.parametrize("text", ["50,0", "0", "nelo:", "elo:0,5", "0,inf", "0,2000"])
@@ -310,7 +310,7 @@ def test_error_rates_refused(text):
         error_rate(text, "--alpha")
 
 
-@pytest.mark.parametrize("what, baseline_scores, spec, max_seeds, text", [
+@pytest.mark.parametrize("what, baseline_scores, sprt, max_seeds, text", [
     ("candidate sweeps", [0] * 12, SprtSpec(0, 50), 600,
      r"^cand plays better than base \(SPRT H1 accepted: nearer \+50 than \+0 Elo, LLR [0-9.]+ \u2265 2.94, 12 seeds\)"),
     ("all even", [1] * 30, SprtSpec(0, 50), 600,
@@ -324,8 +324,8 @@ def test_error_rates_refused(text):
      r"pace the test would need about \d+ more seeds on average to decide"),
     ("not yet", [1, 0.5], SprtSpec(0, 50), 10, r"^cand against base: no decision yet, 2 seeds"),
 ])
-def test_sequential_verdicts_are_about_the_candidate(what, baseline_scores, spec, max_seeds, text):
-    s = summarise(["base", "cand"], rows_for(baseline_scores), 0, spec, max_seeds)
+def test_sequential_verdicts_are_about_the_candidate(what, baseline_scores, sprt, max_seeds, text):
+    s = summarise(["base", "cand"], rows_for(baseline_scores), 0, sprt, max_seeds)
     assert re.search(text, s.pairings[0].text), (what, s.pairings[0].text)
 
 

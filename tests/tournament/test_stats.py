@@ -186,14 +186,14 @@ def match_probabilities(elo, draw, normalized):
     return [1 - win - draw, draw, win]
 
 
-def simulate_sprt(elo, spec, draw, runs=1000, max_pairs=DEFAULT_MAX_SEEDS, seed=7):
+def simulate_sprt(elo, sprt, draw, runs=1000, max_pairs=DEFAULT_MAX_SEEDS, seed=7):
     """(share of runs accepting H1 by the cap, mean pairs played), each pair two independent matches."""
     rng = np.random.default_rng(seed)
-    match = rng.choice(3, size=(runs, max_pairs, 2), p=match_probabilities(elo, draw, spec.normalized))
+    match = rng.choice(3, size=(runs, max_pairs, 2), p=match_probabilities(elo, draw, sprt.normalized))
     outcome = match.sum(axis=2)  # pair score in half points: 0..4
     counts = np.cumsum(np.eye(5, dtype=np.int32)[outcome], axis=1)
-    llr = stats.llr_from_counts(counts, spec.elo0, spec.elo1, spec.normalized)
-    lower, upper = stats.sprt_bounds(spec.alpha, spec.beta)
+    llr = stats.llr_from_counts(counts, sprt.elo0, sprt.elo1, sprt.normalized)
+    lower, upper = stats.sprt_bounds(sprt.alpha, sprt.beta)
     crossed = (llr >= upper) | (llr <= lower)
     decided = crossed.any(axis=1)
     first = np.where(decided, crossed.argmax(axis=1), max_pairs - 1)
@@ -205,18 +205,18 @@ LOGISTIC = parse_sprt(DEFAULT_SPRT)
 NORMALIZED = parse_sprt("nelo:0,50")
 
 
-@pytest.mark.parametrize("spec", [LOGISTIC, NORMALIZED], ids=["logistic", "normalized"])
+@pytest.mark.parametrize("sprt", [LOGISTIC, NORMALIZED], ids=["logistic", "normalized"])
 @pytest.mark.parametrize("draw", [0.1, 0.6])
-def test_sprt_error_rates_by_simulation_at_the_defaults(spec, draw):
+def test_sprt_error_rates_by_simulation_at_the_defaults(sprt, draw):
     """At H0 it accepts H1 at most alpha of the time; at H1, within the default
     cap, at least 1 - beta less a point (the normal approximation's share)."""
-    false_h1, _ = simulate_sprt(spec.elo0, spec, draw)
-    power, pairs = simulate_sprt(spec.elo1, spec, draw, seed=8)
-    assert false_h1 <= spec.alpha + 0.015
-    assert power >= 1 - spec.beta - 0.015
-    if spec.normalized:
+    false_h1, _ = simulate_sprt(sprt.elo0, sprt, draw)
+    power, pairs = simulate_sprt(sprt.elo1, sprt, draw, seed=8)
+    assert false_h1 <= sprt.alpha + 0.015
+    assert power >= 1 - sprt.beta - 0.015
+    if sprt.normalized:
         # Normalized bounds: the length the test announces holds whatever the draw rate.
-        expected = stats.expected_length(spec.elo0, spec.elo1, spec.alpha, spec.beta, True)[1]
+        expected = stats.expected_length(sprt.elo0, sprt.elo1, sprt.alpha, sprt.beta, True)[1]
         assert pairs == pytest.approx(expected, rel=0.2)
 
 

@@ -66,13 +66,13 @@ def test_help_exits_0(tmp_path):
     assert r.returncode == 0 and "--param KEY=START,MIN,MAX" in r.stdout and os.listdir(tmp_path) == []
 
 
-@pytest.mark.parametrize("spec,want", [
+@pytest.mark.parametrize("text,want", [
     ("VEL_MAX=60,30,130", Param("VEL_MAX", 60, 30, 130, 5, 0.2)),
     ("GO:KICKABLE=80,40,200,10", Param("GO:KICKABLE", 80, 40, 200, 10, 0.2)),
     ("ANGLE_SPIN=0.5,0.1,1.5,0.05,0.01", Param("ANGLE_SPIN", 0.5, 0.1, 1.5, 0.05, 0.01)),
 ])
-def test_param_defaults_come_from_the_range(spec, want):
-    assert parse_param(spec) == want
+def test_param_defaults_come_from_the_range(text, want):
+    assert parse_param(text) == want
 
 
 def test_integer_keys_are_rounded_when_written():

@@ -12,9 +12,9 @@ class b2World;
 
 class Field {
 public:
-    explicit Field(const FieldSpec& spec) : mSpec(spec) {}
+    explicit Field(const FieldSpec& dimensions) : mSpec(dimensions) {}
 
-    const FieldSpec& spec() const { return mSpec; }
+    const FieldSpec& dimensions() const { return mSpec; }
     /// \brief Whether `p` lies inside the walls, or within `tolerance` (mm) beyond them.
     bool inside(posicaoXY p, double tolerance = 0.0) const;
     /// \brief Which goal `p` lies in: inside the walls and behind a goal line.

@@ -24,7 +24,7 @@ b2FixtureDef fixtureOf(const b2Shape& shape, std::uint16_t category, std::uint16
 
 }  // namespace
 
-Robot::Robot(b2World& world, std::size_t index, const RobotSpec& spec, const PhysicsSpec& physics,
+Robot::Robot(b2World& world, std::size_t index, const RobotSpec& robot, const PhysicsSpec& physics,
              const RobotOutline& outline)
     : mPhys(physics)
 {
@@ -35,8 +35,8 @@ Robot::Robot(b2World& world, std::size_t index, const RobotSpec& spec, const Phy
     b2BodyDef def;
     def.type = b2_dynamicBody;
     def.userData.pointer = index;
-    def.position = bodyTransform(spec.kickoff, spec.kickoffHeading).p;
-    def.angle = static_cast<float>(engineAngle(spec.kickoffHeading));
+    def.position = bodyTransform(robot.kickoff, robot.kickoffHeading).p;
+    def.angle = static_cast<float>(engineAngle(robot.kickoffHeading));
     mBody = world.CreateBody(&def);
     // One hull against robots and walls (one contact per pair instead of
     // several); the prongs and the V only for the ball.

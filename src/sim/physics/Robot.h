@@ -13,8 +13,8 @@
 
 class Robot {
 public:
-    /// \brief Creates robot number `index` of `world` at `spec`'s kick-off pose.
-    Robot(b2World& world, std::size_t index, const RobotSpec& spec, const PhysicsSpec& physics,
+    /// \brief Creates robot number `index` of `world` at `robot`'s kick-off pose.
+    Robot(b2World& world, std::size_t index, const RobotSpec& robot, const PhysicsSpec& physics,
           const RobotOutline& outline);
 
     b2Body& body() const { return *mBody; }

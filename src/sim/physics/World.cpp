@@ -289,8 +289,8 @@ void World::putBack(std::vector<RobotBody>& robots, const BallBody& ball, std::s
     RobotBody& robot = robots[index];
     // The search starts from the nearest place in the field where any heading fits.
     const double reach = mPhys.robotSize / std::sqrt(2.0) + kPutBackMargin;
-    const double maxX = mField.spec().length / 2.0 - reach;
-    const double maxY = mField.spec().width / 2.0 - reach;
+    const double maxX = mField.dimensions().length / 2.0 - reach;
+    const double maxY = mField.dimensions().width / 2.0 - reach;
     const posicaoXY start = {std::clamp(robot.pos.x, -maxX, maxX), std::clamp(robot.pos.y, -maxY, maxY)};
     // Inside the walls, clear of them and of the other bodies.
     const auto fits = [&](posicaoXY p) {
