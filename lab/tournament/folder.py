@@ -7,10 +7,10 @@ import os
 import re
 import secrets
 import shutil
-import time
 from dataclasses import dataclass, field
 from typing import Optional
 
+from .. import runfolder
 from ..errors import Refused
 from ..layout import PACKAGE_DIR, Layout
 from .contenders import SETTING_START, Contender, sha256_of
@@ -150,11 +150,7 @@ def read_plan(folder: str) -> Plan:
 
 def write_plan(folder: str, plan: Plan) -> None:
     # Written whole and renamed: --resume takes a folder with the plan as complete.
-    path = os.path.join(folder, PLAN)
-    with open(path + ".partial", "w", encoding="utf-8") as f:
-        json.dump(plan.to_json(), f, indent=2)
-        f.write("\n")
-    os.replace(path + ".partial", path)
+    runfolder.write_json(os.path.join(folder, PLAN), plan.to_json(), indent=2)
 
 
 def pin_scenario(folder: str, source: str) -> PinnedScenario:
@@ -205,23 +201,4 @@ class Lock:
 
 def create(path: Optional[str], layout: Layout) -> str:
     """A new tournament folder: PATH (which must not exist) or runs/tournament-<date-time>."""
-    if path:
-        if os.path.lexists(path):
-            raise Refused(f"--out {path} exists already (use --resume {path} to finish it)")
-        try:
-            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-            os.mkdir(path)
-        except OSError as e:
-            raise Refused(f"cannot create --out {path}: {e.strerror}") from None
-        return os.path.abspath(path)
-    os.makedirs(layout.runs, exist_ok=True)
-    stamp = time.strftime("%Y%m%d-%H%M%S")
-    for n in range(1000):
-        candidate = os.path.join(layout.runs, f"tournament-{stamp}" + (f"-{n}" if n else ""))
-        try:
-            # mkdir fails on a folder that exists, so two tournaments never share one.
-            os.mkdir(candidate)
-            return candidate
-        except FileExistsError:
-            continue
-    raise Refused(f"cannot find a free folder name in {layout.runs}")
+    return runfolder.create(path, layout, "tournament", "to finish it")

@@ -34,6 +34,44 @@ def play_argv(plan, seed: int, yellow: int, blue: int, folder: str) -> list:
     return argv + ["--dir", folder]
 
 
+def refuse_unpinned(who: str, why: str, path: str) -> int:
+    """Says on standard error why a pinned file at `path` will not do on this
+    host; the status for parallel's job log (missing: play again elsewhere)."""
+    print(f"{who}: on {os.uname().nodename}: {why}", file=sys.stderr)
+    return PROGRAM_MISSING if not os.path.exists(path) else NOT_PINNED
+
+
+def play_logged(who: str, folder: str, argv: list) -> int:
+    """Plays `lab play ARGV` in-process into FOLDER, afresh, its output kept
+    in FOLDER/play.log (or on standard error when FOLDER never came); play's status."""
+    # Play's messages in play.log name play, not the run that started it.
+    os.environ.pop("LAB_PROG", None)
+    # A folder left by an unfinished try (here, or on a remote host) is played again from scratch.
+    shutil.rmtree(folder, ignore_errors=True)
+    log = f".{folder}.log"
+    saved = os.dup(1), os.dup(2)
+    with open(log, "w") as f:
+        sys.stdout.flush()
+        sys.stderr.flush()
+        os.dup2(f.fileno(), 1)
+        os.dup2(f.fileno(), 2)
+        try:
+            # The pinned copy was checked by the server when the run began.
+            status = play.main(argv, scenario_checked=True)
+        finally:
+            sys.stdout.flush()
+            sys.stderr.flush()
+            os.dup2(saved[0], 1)
+            os.dup2(saved[1], 2)
+    if os.path.isdir(folder):
+        os.replace(log, os.path.join(folder, "play.log"))
+    else:
+        with open(log) as f:
+            sys.stderr.write(f"{who}: {folder} did not start:\n" + f.read())
+        os.remove(log)
+    return status
+
+
 def main(argv: list) -> int:
     if len(argv) != 4 or not FOLDER_RE.fullmatch(argv[0]) or not all(a.isdigit() for a in argv[1:]):
         print("tournament match: needs FOLDER SEED YELLOW BLUE", file=sys.stderr)
@@ -50,41 +88,12 @@ def main(argv: list) -> int:
     for pinned in (plan.simserver, plan.contenders[yellow], plan.contenders[blue]):
         why = verify(".", pinned.program, pinned.sha256)
         if why:
-            host = os.uname().nodename
-            print(f"tournament match: on {host}: {why}", file=sys.stderr)
-            return PROGRAM_MISSING if not os.path.exists(pinned.program) else NOT_PINNED
+            return refuse_unpinned("tournament match", why, pinned.program)
     if plan.scenario_file is not None:
         why = check_scenario(".", plan.scenario_file)
         if why:
-            print(f"tournament match: on {os.uname().nodename}: {why}", file=sys.stderr)
-            return PROGRAM_MISSING if not os.path.exists(plan.scenario_file.path) else NOT_PINNED
-    # Play's messages in play.log name play, not the tournament that started it.
-    os.environ.pop("LAB_PROG", None)
-    # A folder left by an unfinished try (here, or on a remote host) is played again from scratch.
-    shutil.rmtree(folder, ignore_errors=True)
-    log = f".{folder}.log"
-    saved = os.dup(1), os.dup(2)
-    with open(log, "w") as f:
-        sys.stdout.flush()
-        sys.stderr.flush()
-        os.dup2(f.fileno(), 1)
-        os.dup2(f.fileno(), 2)
-        try:
-            # The pinned copy was checked by the server when the tournament began.
-            status = play.main(play_argv(plan, seed, yellow, blue, folder), scenario_checked=True)
-        finally:
-            sys.stdout.flush()
-            sys.stderr.flush()
-            os.dup2(saved[0], 1)
-            os.dup2(saved[1], 2)
-    if os.path.isdir(folder):
-        os.replace(log, os.path.join(folder, "play.log"))
-    else:
-        with open(log) as f:
-            sys.stderr.write(f"tournament match: {folder} did not start:\n" + f.read())
-        os.remove(log)
-    return status
-
+            return refuse_unpinned("tournament match", why, plan.scenario_file.path)
+    return play_logged("tournament match", folder, play_argv(plan, seed, yellow, blue, folder))
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))

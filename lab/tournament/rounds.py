@@ -70,34 +70,81 @@ class RoundOutcome:
     interrupted: bool = False
 
 
-class Rounds:
-    """Runs rounds in tournament folder `tour`; `stop()` (from a signal
-    handler) interrupts the current one."""
+class ParallelRounds:
+    """Rounds of matches parallel plays from `folder`, here or on `hosts`;
+    `stop()` (from a signal handler) interrupts the current one."""
 
-    def __init__(self, tour: str, plan, jobs: int, hosts: list):
-        self.tour = tour
-        self.plan = plan
+    def __init__(self, folder: str, workdir: str, jobs: int, hosts: list):
+        self.folder = folder
         self.jobs = jobs
         self.hosts = list(hosts)
         self.proc = None
         self.stopping = False
-        self.workdir = workdir_name(plan.id)
+        self.workdir = workdir
         if self.hosts:
             # Jobs parallel runs on this machine (':') land in the work folder
-            # too; here it is the tournament folder itself.
-            link = os.path.join(tour, self.workdir)
+            # too; here it is the folder itself.
+            link = os.path.join(folder, self.workdir)
             if not os.path.islink(link):
                 os.symlink(".", link)
 
-    def check_hosts(self, say) -> None:
-        """Drops hosts that stopped answering; their matches go to the others."""
+    def drop_unreachable(self, say) -> bool:
+        """Drops hosts that stopped answering; False when none is left."""
         if not self.hosts:
-            return
+            return True
         bad = unreachable(self.hosts)
         for login in bad:
             say(f"host {login} does not answer; its matches go to the other hosts")
         self.hosts = [h for h in self.hosts if h not in bad]
-        if not self.hosts:
+        return bool(self.hosts)
+
+    def parallel_argv(self, matches: list, basefiles: tuple, module: str) -> list:
+        """The parallel command that plays `matches` (rows of FOLDER SEED YELLOW BLUE)
+        with `python3 -m module`; remote hosts are sent `basefiles` and return FOLDER."""
+        with open(os.path.join(self.folder, TODO), "w") as f:
+            f.write("".join("\t".join(map(str, m[:4])) + "\n" for m in matches))
+        argv = ["parallel", "--colsep", "\t", "--jobs", str(self.jobs), "--joblog", ROUND_LOG, "-a", TODO]
+        if self.hosts:
+            with open(os.path.join(self.folder, HOSTS), "w") as f:
+                f.write("".join(h + "\n" for h in self.hosts))
+            argv += ["--sshloginfile", HOSTS, "--workdir", self.workdir, "--return", "{1}"]
+            for name in basefiles:
+                argv += ["--basefile", name]
+        return argv + ["python3", "-B", "-m", module, "{1}", "{2}", "{3}", "{4}"]
+
+    def stop(self) -> None:
+        """Interrupts the round: parallel passes the signal on to its jobs (over ssh too)."""
+        self.stopping = True
+        proc = self.proc
+        if proc is not None and proc.poll() is None:
+            try:
+                os.kill(proc.pid, signal.SIGINT)
+            except ProcessLookupError:
+                pass
+
+    def clean_hosts(self) -> None:
+        """Removes the work folders the remote hosts were given."""
+        remote = [h for h in self.hosts if not is_local(h)]
+        if remote:
+            argv = ["parallel", "--nonall", "rm", "-rf", self.workdir]
+            for h in remote:
+                argv[1:1] = ["--sshlogin", h]
+            subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        link = os.path.join(self.folder, self.workdir)
+        if os.path.islink(link):
+            os.remove(link)
+
+
+class Rounds(ParallelRounds):
+    """Runs rounds in tournament folder `tour`."""
+
+    def __init__(self, tour: str, plan, jobs: int, hosts: list):
+        super().__init__(tour, workdir_name(plan.id), jobs, hosts)
+        self.plan = plan
+
+    def check_hosts(self, say) -> None:
+        """Drops hosts that stopped answering; their matches go to the others."""
+        if not self.drop_unreachable(say):
             raise Refused("no host of --hosts answers")
 
     def play(self, matches: list, progress=None) -> RoundOutcome:
@@ -105,19 +152,10 @@ class Rounds:
         out = RoundOutcome(interrupted=self.stopping)
         if self.stopping:
             return out
-        with open(os.path.join(self.tour, TODO), "w") as f:
-            f.write("".join(f"{m[0]}\t{m[1]}\t{m[2]}\t{m[3]}\n" for m in matches))
-        argv = ["parallel", "--colsep", "\t", "--jobs", str(self.jobs), "--joblog", ROUND_LOG, "-a", TODO]
-        if self.hosts:
-            with open(os.path.join(self.tour, HOSTS), "w") as f:
-                f.write("".join(h + "\n" for h in self.hosts))
-            argv += ["--sshloginfile", HOSTS, "--workdir", self.workdir, "--return", "{1}"]
-            scenario = (SCENARIO_COPY,) if self.plan.scenario_file is not None else ()
-            for name in (PLAN, PINNED_DIR) + KIT + scenario:
-                argv += ["--basefile", name]
-        argv += ["python3", "-B", "-m", "lab.tournament.match", "{1}", "{2}", "{3}", "{4}"]
-        with open(os.path.join(self.tour, "parallel.log"), "ab") as log:
-            self.proc = subprocess.Popen(argv, cwd=self.tour, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+        scenario = (SCENARIO_COPY,) if self.plan.scenario_file is not None else ()
+        argv = self.parallel_argv(matches, (PLAN, PINNED_DIR) + KIT + scenario, "lab.tournament.match")
+        with open(os.path.join(self.folder, "parallel.log"), "ab") as log:
+            self.proc = subprocess.Popen(argv, cwd=self.folder, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                          start_new_session=True)
             ticker = None
             if progress is not None:
@@ -139,13 +177,13 @@ class Rounds:
             time.sleep(1)
 
     def _collect_joblog(self, out: RoundOutcome) -> None:
-        path = os.path.join(self.tour, ROUND_LOG)
+        path = os.path.join(self.folder, ROUND_LOG)
         try:
             with open(path) as f:
                 text = f.read()
         except OSError:
             return
-        with open(os.path.join(self.tour, "joblog.txt"), "a") as f:
+        with open(os.path.join(self.folder, "joblog.txt"), "a") as f:
             f.write(text)
         for line in text.splitlines()[1:]:
             fields = line.split("\t")
@@ -159,33 +197,11 @@ class Rounds:
 
     def _match_line(self) -> str:
         try:
-            with open(os.path.join(self.tour, "parallel.log"), errors="replace") as f:
+            with open(os.path.join(self.folder, "parallel.log"), errors="replace") as f:
                 found = [l.strip() for l in f if "is not the pinned" in l]
         except OSError:
             return ""
         return found[-1] if found else ""
-
-    def stop(self) -> None:
-        """Interrupts the round: parallel passes the signal on to its jobs (over ssh too)."""
-        self.stopping = True
-        proc = self.proc
-        if proc is not None and proc.poll() is None:
-            try:
-                os.kill(proc.pid, signal.SIGINT)
-            except ProcessLookupError:
-                pass
-
-    def clean_hosts(self) -> None:
-        """Removes the work folders the remote hosts were given."""
-        remote = [h for h in self.hosts if not is_local(h)]
-        if remote:
-            argv = ["parallel", "--nonall", "rm", "-rf", self.workdir]
-            for h in remote:
-                argv[1:1] = ["--sshlogin", h]
-            subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-        link = os.path.join(self.tour, self.workdir)
-        if os.path.islink(link):
-            os.remove(link)
 
 
 def have_parallel() -> None:

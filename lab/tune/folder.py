@@ -5,8 +5,8 @@ hash, as the tournament pins one) and the names of its match folders."""
 import json
 import os
 import re
-import time
 
+from .. import runfolder
 from ..errors import Refused
 from ..layout import Layout
 from ..tournament.contenders import pin
@@ -23,11 +23,7 @@ def match_folder(k: int, plus_colour: str) -> str:
 
 
 def write_state(folder: str, state: dict) -> None:
-    path = os.path.join(folder, STATE)
-    with open(path + ".partial", "w", encoding="utf-8") as f:
-        json.dump(state, f, indent=1)
-        f.write("\n")
-    os.replace(path + ".partial", path)
+    runfolder.write_json(os.path.join(folder, STATE), state, indent=1)
 
 
 def read_state(folder: str) -> dict:
@@ -79,25 +75,7 @@ def params_json(params: list) -> list:
 
 def create(path: str, layout: Layout) -> str:
     """A new run folder: PATH (which must not exist) or runs/tune-<date-time>."""
-    if path:
-        if os.path.lexists(path):
-            raise Refused(f"--out {path} exists already (use --resume {path} to go on with it)")
-        try:
-            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-            os.mkdir(path)
-        except OSError as e:
-            raise Refused(f"cannot create --out {path}: {e.strerror}") from None
-        return os.path.abspath(path)
-    os.makedirs(layout.runs, exist_ok=True)
-    stamp = time.strftime("%Y%m%d-%H%M%S")
-    for n in range(1000):
-        candidate = os.path.join(layout.runs, f"tune-{stamp}" + (f"-{n}" if n else ""))
-        try:
-            os.mkdir(candidate)
-            return candidate
-        except FileExistsError:
-            continue
-    raise Refused(f"cannot find a free folder name in {layout.runs}")
+    return runfolder.create(path, layout, "tune", "to go on with it")
 
 
 def make_kit(folder: str, layout: Layout, program: str, simserver: str, scenario: str) -> dict:

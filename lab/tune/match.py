@@ -5,16 +5,13 @@ teams' settings, KEY=VALUE[,KEY=VALUE...] with GO:KEY for the goalkeeper,
 given to play as --yellow-set and --blue-set; '-' for none. The pinned
 programs are checked first, then the match is played in-process into
 FOLDER, its output kept in FOLDER/play.log."""
-import os
 import re
-import shutil
 import sys
 
-from .. import play
 from ..errors import Refused
 from ..settings_schema import check_setting
 from ..tournament.contenders import verify
-from ..tournament.match import BAD_ARGUMENTS, NOT_PINNED, PROGRAM_MISSING
+from ..tournament.match import BAD_ARGUMENTS, play_logged, refuse_unpinned
 from .folder import MATCH_RE, read_state, scenario_fault
 from .params import split_key
 
@@ -48,14 +45,10 @@ def main(argv: list) -> int:
     for program, sha in ((state["simserver"], state["simserver_sha256"]), (state["program"], state["program_sha256"])):
         why = verify(".", program, sha)
         if why:
-            print(f"tune match: on {os.uname().nodename}: {why}", file=sys.stderr)
-            return PROGRAM_MISSING if not os.path.exists(program) else NOT_PINNED
+            return refuse_unpinned("tune match", why, program)
     why = scenario_fault(".", state)
     if why:
-        print(f"tune match: on {os.uname().nodename}: {why}", file=sys.stderr)
-        return PROGRAM_MISSING if not os.path.exists(state["scenario_file"]) else NOT_PINNED
-    os.environ.pop("LAB_PROG", None)
-    shutil.rmtree(folder, ignore_errors=True)
+        return refuse_unpinned("tune match", why, state["scenario_file"])
     argv = ["--fast", "--seed", seed, "--length", state["length"], "--simserver", state["simserver"],
             "--yellow", state["program"], "--blue", state["program"], "--dir", folder]
     if "scenario_file" in state:
@@ -63,29 +56,7 @@ def main(argv: list) -> int:
     for colour in ("yellow", "blue"):
         for setting in sets[colour]:
             argv += [f"--{colour}-set", setting]
-    log = f".{folder}.log"
-    saved = os.dup(1), os.dup(2)
-    with open(log, "w") as f:
-        sys.stdout.flush()
-        sys.stderr.flush()
-        os.dup2(f.fileno(), 1)
-        os.dup2(f.fileno(), 2)
-        try:
-            # The pinned copy was checked by the server when the run began.
-            status = play.main(argv, scenario_checked=True)
-        finally:
-            sys.stdout.flush()
-            sys.stderr.flush()
-            os.dup2(saved[0], 1)
-            os.dup2(saved[1], 2)
-    if os.path.isdir(folder):
-        os.replace(log, os.path.join(folder, "play.log"))
-    else:
-        with open(log) as f:
-            sys.stderr.write(f"tune match: {folder} did not start:\n" + f.read())
-        os.remove(log)
-    return status
-
+    return play_logged("tune match", folder, argv)
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv[1:]))

@@ -1,19 +1,14 @@
 #include "sparring/StatueProgram.h"
 
 #include <chrono>
-#include <exception>
-#include <iostream>
-#include <memory>
 #include <string>
 
 #include "agent/Client.h"
-#include "agent/CommandLine.h"
-#include "agent/SettingError.h"
+#include "agent/ProgramStart.h"
 #include "common/BuildConstants.h"
 #include "common/ClientException.h"
 #include "common/Logger.h"
 #include "common/Properties.h"
-#include "net/ClientConnector.h"
 #include "net/Connection.h"
 #include "protocol/Command.h"
 #include "world/WorldData.h"
@@ -22,9 +17,6 @@ namespace {
 
 constexpr const char* kProgram = "statue";
 constexpr const char* kTimeOver = "time over";
-// A UDP port, as the agent accepts it.
-constexpr int kLowestPort = 1;
-constexpr int kHighestPort = 65535;
 
 using Clock = std::chrono::steady_clock;
 
@@ -70,68 +62,16 @@ void standStill(WorldData& world, Connection& connection, const std::string& nic
     }
 }
 
-int runWithSettings(const Properties& settingsFile, int argc, char** argv)
+int play(Properties& settings, Client& client, Connection& connection)
 {
-    Properties props = settingsFile;
-    if (!override_properties_with_cmd(argc, argv, props)) {
-        return kExitStartupFailure;
-    }
-    const std::string host = props.propertyValue("SERVER_IP");
-    const int port = boundedIntSetting(props, "PORT_TEAM", kLowestPort, kHighestPort);
-    LoggerConfigurator logConfigurator(props);
-    logConfigurator.Configure();
-
-    Client client(props);
-    ClientConnector connector(host, port);
-    const std::unique_ptr<Connection> connection(connector.getConnection());
-    if (props.propertyValue("ACCEPT_ANY_SOURCE") == "YES") {
-        connection->setAcceptAnySource(true);
-    }
-    if (!connector.ConnectToServer(client)) {
-        LOG(log_INFO) << client.nickname() << " Could not connect to server. Exiting program.";
-        std::cerr << kProgram << ": " << client.nickname() << " Could not connect to server. Exiting program."
-                  << std::endl;
-        return kExitStartupFailure;
-    }
-    LOG(log_INFO) << "Player " << client.nickname() << " successfully connected to server.";
     // The world model reads the rest of the settings and velocidade.ini, as the agent's does.
-    WorldData world(props, kMainBuild);
-    world.setConnection(connection.get());
-    standStill(world, *connection, client.nickname());
+    WorldData world(settings, kMainBuild);
+    world.setConnection(&connection);
+    standStill(world, connection, client.nickname());
     LOG(log_INFO) << "Player " << client.nickname() << " Ending program.";
     return 0;
 }
 
 }  // namespace
 
-int runStatue(int argc, char** argv)
-{
-    try {
-        const CommandLineShape shape = check_command_line(argc, argv);
-        switch (shape.outcome) {
-        case CommandLineShape::kHelp:
-            print_help(std::cout);
-            return kExitHelp;
-        case CommandLineShape::kMalformed:
-            std::cerr << kProgram << ": " << shape.error << std::endl;
-            return kExitMalformedCommandLine;
-        case CommandLineShape::kRun:
-            break;
-        }
-        Properties settingsFile;
-        try {
-            settingsFile = read_file_properties(shape.configFile);
-        } catch (const ClientException& e) {
-            std::cerr << kProgram << ": " << shape.configFile << ": " << e.what() << std::endl;
-            return kExitStartupFailure;
-        }
-        return runWithSettings(settingsFile, argc, argv);
-    } catch (const SettingError& e) {
-        std::cerr << kProgram << ": setting " << e.key() << ": " << e.what() << std::endl;
-    } catch (const std::exception& e) {
-        std::cerr << kProgram << ": " << e.what() << std::endl;
-    } catch (...) {
-        std::cerr << kProgram << ": unknown failure" << std::endl;
-    }
-    return kExitStartupFailure;
-}
+int runStatue(int argc, char** argv) { return runConnected(argc, argv, ProgramStart{kProgram, false}, play); }

@@ -26,6 +26,9 @@ mkdir "$work/empty"
 check "a missing config.ini ends with 255 in one line" \
   test $? -eq 255 -a "$(wc -l < "$work/missing.err")" -eq 1
 check "the missing file is named" grep -q "config.ini" "$work/missing.err"
+(cd "$work/empty" && "$statue" --version > ../version.out 2>&1)
+check "--version answers as the agent's does, before any settings are read" \
+  test $? -eq 0 -a "$(cut -d' ' -f1 "$work/version.out")" = statue
 
 # --- Two statue teams: nothing on the field moves ---
 "$play" --fast --length 8 --seed 4 --yellow statue --blue statue --dir "$work/still" > "$work/still.out" 2>&1

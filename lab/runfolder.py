@@ -1,0 +1,42 @@
+"""What a tournament's folder and a tuning run's folder share: how a new one
+is made and how their state file is written."""
+import json
+import os
+import time
+from typing import Optional
+
+from .errors import Refused
+from .layout import Layout
+
+
+def create(path: Optional[str], layout: Layout, prefix: str, resume_hint: str) -> str:
+    """A new folder: PATH (which must not exist) or runs/PREFIX-<date-time>.
+    `resume_hint` ends the refusal of an existing PATH, e.g. 'to finish it'."""
+    if path:
+        if os.path.lexists(path):
+            raise Refused(f"--out {path} exists already (use --resume {path} {resume_hint})")
+        try:
+            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+            os.mkdir(path)
+        except OSError as e:
+            raise Refused(f"cannot create --out {path}: {e.strerror}") from None
+        return os.path.abspath(path)
+    os.makedirs(layout.runs, exist_ok=True)
+    stamp = time.strftime("%Y%m%d-%H%M%S")
+    for n in range(1000):
+        candidate = os.path.join(layout.runs, f"{prefix}-{stamp}" + (f"-{n}" if n else ""))
+        try:
+            # mkdir fails on a folder that exists, so two runs never share one.
+            os.mkdir(candidate)
+            return candidate
+        except FileExistsError:
+            continue
+    raise Refused(f"cannot find a free folder name in {layout.runs}")
+
+
+def write_json(path: str, obj, indent: int) -> None:
+    """Writes whole and renames: --resume finds the file complete or as it was."""
+    with open(path + ".partial", "w", encoding="utf-8") as f:
+        json.dump(obj, f, indent=indent)
+        f.write("\n")
+    os.replace(path + ".partial", path)
