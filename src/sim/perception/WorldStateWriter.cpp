@@ -1,5 +1,7 @@
 #include "sim/perception/WorldStateWriter.h"
 
+#include "common/DecimalText.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -42,24 +44,24 @@ void WorldStateWriter::leaf(const char* name, const char* text)
 
 void WorldStateWriter::leafInt(const char* name, long value)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%ld", value);
-    leaf(name, buf);
+    open(name);
+    appendWhole(mOut, value);
+    close(name);
 }
 
 void WorldStateWriter::leafReal(const char* name, double value, int decimals)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, std::isfinite(value) ? value : 0.0);
-    leaf(name, buf);
+    open(name);
+    appendFixed(mOut, value, decimals);
+    close(name);
 }
 
 // Command values are echoed the way the agent writes them: six significant digits.
 void WorldStateWriter::leafShort(const char* name, double value)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6g", std::isfinite(value) ? value : 0.0);
-    leaf(name, buf);
+    open(name);
+    appendGeneral(mOut, value, 6);
+    close(name);
 }
 
 void WorldStateWriter::echo(const RobotCommand& cmd)

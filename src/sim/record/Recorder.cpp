@@ -4,20 +4,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/DecimalText.h"
 #include "sim/perception/Landmarks.h"
 
 namespace {
 
-void appendf(std::string& out, const char* fmt, double value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, fmt, std::isfinite(value) ? value : 0.0);
-    out += buf;
-}
-
 void appendInt(std::string& out, long value)
 {
-    out += std::to_string(value);
+    appendWhole(out, value);
 }
 
 // A JSON string literal; nicknames come from the scenario file.
@@ -59,16 +53,16 @@ void appendCommand(std::string& out, const RobotCommand& cmd)
         break;
     case RobotCommand::Kind::Wheels:
         out += "{\"type\":\"wheel_velocities\",\"left\":";
-        appendf(out, "%.6g", cmd.left);
+        appendGeneral(out, cmd.left, 6);
         out += ",\"right\":";
-        appendf(out, "%.6g", cmd.right);
+        appendGeneral(out, cmd.right, 6);
         out += '}';
         break;
     case RobotCommand::Kind::Kick:
         out += "{\"type\":\"kick\",\"angle\":";
-        appendf(out, "%.6g", cmd.kickAngleDeg);
+        appendGeneral(out, cmd.kickAngleDeg, 6);
         out += ",\"force\":";
-        appendf(out, "%.6g", cmd.kickForce);
+        appendGeneral(out, cmd.kickForce, 6);
         out += '}';
         break;
     case RobotCommand::Kind::Goto:
@@ -108,27 +102,27 @@ void Recorder::writeHeader(const Scenario& scenario)
     std::string& l = mLine;
     l.clear();
     l += "{\"type\":\"header\",\"field\":{\"length\":";
-    appendf(l, "%.6g", f.length);
+    appendGeneral(l, f.length, 6);
     l += ",\"width\":";
-    appendf(l, "%.6g", f.width);
+    appendGeneral(l, f.width, 6);
     l += ",\"goalWidth\":";
-    appendf(l, "%.6g", f.goalWidth);
+    appendGeneral(l, f.goalWidth, 6);
     l += ",\"poleOffset\":";
-    appendf(l, "%.6g", f.poleOffset());
+    appendGeneral(l, f.poleOffset(), 6);
     l += ",\"goalDepth\":";
-    appendf(l, "%.6g", f.goalDepth);
+    appendGeneral(l, f.goalDepth, 6);
     l += ",\"cornerBlock\":";
-    appendf(l, "%.6g", f.cornerBlock);
+    appendGeneral(l, f.cornerBlock, 6);
     l += ",\"goalAreaDepth\":";
-    appendf(l, "%.6g", depthOfFlag(f, "top_right_goal"));
+    appendGeneral(l, depthOfFlag(f, "top_right_goal"), 6);
     l += ",\"smallAreaDepth\":";
-    appendf(l, "%.6g", depthOfFlag(f, "top_right_small_area"));
+    appendGeneral(l, depthOfFlag(f, "top_right_small_area"), 6);
     l += "},\"robotSize\":";
-    appendf(l, "%.6g", scenario.physics.robotSize);
+    appendGeneral(l, scenario.physics.robotSize, 6);
     l += ",\"ballRadius\":";
-    appendf(l, "%.6g", scenario.physics.ballRadius);
+    appendGeneral(l, scenario.physics.ballRadius, 6);
     l += ",\"timeStep\":";
-    appendf(l, "%.6g", scenario.physics.timeStep);
+    appendGeneral(l, scenario.physics.timeStep, 6);
     l += ",\"seed\":";
     l += std::to_string(scenario.camera.seed);
     // A field family's values as drawn for this match, by key.
@@ -139,7 +133,7 @@ void Recorder::writeHeader(const Scenario& scenario)
         appendString(l, d.key);
         l += ':';
         if (d.isNumber) {
-            appendf(l, "%.6g", d.number);
+            appendGeneral(l, d.number, 6);
         } else {
             appendString(l, d.word);
         }
@@ -193,7 +187,7 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
     l += "{\"step\":";
     appendInt(l, referee.step());
     l += ",\"time\":";
-    appendf(l, "%.3f", referee.time());
+    appendFixed(l, referee.time(), 3);
     l += ",\"mode\":\"";
     l += playModeText(referee.mode());
     l += "\",\"score\":{\"yellow\":";
@@ -201,9 +195,9 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
     l += ",\"blue\":";
     appendInt(l, referee.blue());
     l += "},\"ball\":{\"x\":";
-    appendf(l, "%.3f", ball.pos.x);
+    appendFixed(l, ball.pos.x, 3);
     l += ",\"y\":";
-    appendf(l, "%.3f", ball.pos.y);
+    appendFixed(l, ball.pos.y, 3);
     l += "},\"robots\":[";
     for (std::size_t i = 0; i < robots.size(); ++i) {
         const RobotSpec& robotSetup = scenario.robots[i];
@@ -215,11 +209,11 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += ",\"team\":\"";
         l += teamName(robotSetup.team);
         l += "\",\"x\":";
-        appendf(l, "%.3f", robots[i].pos.x);
+        appendFixed(l, robots[i].pos.x, 3);
         l += ",\"y\":";
-        appendf(l, "%.3f", robots[i].pos.y);
+        appendFixed(l, robots[i].pos.y, 3);
         l += ",\"heading\":";
-        appendf(l, "%.4f", radToDeg(robots[i].heading));
+        appendFixed(l, radToDeg(robots[i].heading), 4);
         l += ",\"seen\":";
         l += (i < seen.size() && seen[i]) ? "true" : "false";
         l += ",\"cmd\":";
@@ -239,9 +233,9 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += ",\"kick\":{\"id\":";
         appendInt(l, scenario.robots[static_cast<std::size_t>(events.kickers.front())].vtId);
         l += ",\"asked\":";
-        appendf(l, "%.6g", events.kickAskedDeg);
+        appendGeneral(l, events.kickAskedDeg, 6);
         l += ",\"left\":";
-        appendf(l, "%.4f", radToDeg(events.kickLeftBearing));
+        appendFixed(l, radToDeg(events.kickLeftBearing), 4);
         l += '}';
     }
     if (events.passing >= 0) {
@@ -268,9 +262,9 @@ void Recorder::record(const Scenario& scenario, const Referee& referee, const st
         l += ",\"freeBall\":{\"cause\":\"";
         l += freeBallCauseText(f->cause);
         l += "\",\"x\":";
-        appendf(l, "%.3f", f->ball.x);
+        appendFixed(l, f->ball.x, 3);
         l += ",\"y\":";
-        appendf(l, "%.3f", f->ball.y);
+        appendFixed(l, f->ball.y, 3);
         l += '}';
     }
     if (!events.putBack.empty()) {
