@@ -60,7 +60,8 @@ struct StepEvents {
     /// \brief When the ball was touched in the step (a kick counts), the robot that
     /// touched it last, else -1.
     int lastToucher = -1;
-    /// \brief The kicker the ball still passes through at the end of the step, or -1.
+    /// \brief The kicker the ball still passes through at the end of the step (or
+    /// came to rest in, to be pushed out of during the next step), or -1.
     int passing = -1;
     GoalFor goal = GoalFor::None;
     /// \brief The ball ended the step outside the walls (squeezed through; never expected).

@@ -20,7 +20,7 @@ constexpr double kMinBackDepth = 5.0;
 // square (mm): robots pressed together by their motors sink this far into
 // each other's hulls before the solver holds them, and no further into the
 // squares themselves.
-constexpr double kHullMargin = 1.0;
+constexpr double kHullMargin = 2.0;
 // Share of the engine's largest move per sub-step a body may use.
 constexpr double kEngineMoveMargin = 0.9;
 

@@ -12,11 +12,11 @@
 #include "sim/scenario/Scenario.h"
 
 /// \brief Millimetres per engine length unit. The engine is tuned for moving
-/// bodies of 0.1 to 10 units with a linear slop of 0.005 units: in metres the
-/// 21 mm ball would be near the bottom of that range and the slop a quarter of
-/// its radius; in centimetres the ball (2.1) and a robot (7.5) sit well inside
-/// it, the slop is 0.05 mm, and the field (150 units) is a fine static size.
-constexpr double kMmPerUnit = 10.0;
+/// bodies of 0.1 to 10 units, and moves a body at most 2 units per sub-step:
+/// at 20 mm the ball (1.05) and a robot (3.75) sit inside that range, the
+/// contact slop is 0.1 mm, the field (75 units) is a fine static size, and
+/// the fastest kick (3000 mm/s) needs only 6 sub-steps of a 66 ms step.
+constexpr double kMmPerUnit = 20.0;
 
 /// \brief Engine length of `mm` millimetres.
 inline float toUnits(double mm)

@@ -10,6 +10,13 @@ namespace {
 // A robot moving further than this in a sub-step (engine units) gets
 // continuous collision: a few times the engine's contact slop.
 constexpr float kBulletMove = 4.0f * b2_linearSlop;
+// The grip's damper (engine units): its arm, long enough to act straight
+// sideways, and a damping that leaves a still robot pushed by another at
+// full power sliding well under a millimetre per second; the spring only
+// makes the engine treat it as soft, which it needs for a damper.
+constexpr float kGripArm = 100.0f;
+constexpr float kGripDamping = 1.0e5f;
+constexpr float kGripStiffness = 1.0e-3f;
 
 b2FixtureDef fixtureOf(const b2Shape& shape, std::uint16_t category, std::uint16_t meets)
 {
@@ -52,17 +59,31 @@ Robot::Robot(b2World& world, std::size_t index, const RobotSpec& robot, const Ph
     carrierDef.type = b2_kinematicBody;
     carrierDef.position = def.position;
     carrierDef.angle = def.angle;
-    b2Body* carrier = world.CreateBody(&carrierDef);
-    // The robot rolls freely along its axis and not at all sideways; the
-    // motors turn it, and hold its turn against a push as far as the grip's
-    // torque allows.
-    b2WheelJointDef wheels;
-    wheels.Initialize(carrier, mBody, mBody->GetPosition(), mBody->GetWorldVector(b2Vec2(1.0f, 0.0f)));
-    wheels.enableMotor = true;
-    wheels.maxMotorTorque = mass.I * static_cast<float>(physics.gripAccel / (physics.wheelBase / 2.0));
-    wheels.stiffness = 0.0f;
-    wheels.damping = 0.0f;
-    mWheels = static_cast<b2WheelJoint*>(world.CreateJoint(&wheels));
+    mCarrier = world.CreateBody(&carrierDef);
+    // The wheels' grip: a stiff damper from a point far out on the robot's
+    // side to its centre, so that the solver keeps the robot from sliding
+    // sideways. A damper has no position correction: when the contacts push
+    // bodies apart after the velocities, they may move a pressed robot
+    // sideways out of another (a rigid joint would hold it in the overlap).
+    b2DistanceJointDef grip;
+    grip.bodyA = mCarrier;
+    grip.bodyB = mBody;
+    grip.localAnchorA.Set(0.0f, kGripArm);
+    grip.localAnchorB.Set(0.0f, 0.0f);
+    grip.length = kGripArm;
+    grip.minLength = 0.0f;
+    grip.maxLength = 2.0f * kGripArm;
+    grip.stiffness = kGripStiffness;
+    grip.damping = kGripDamping;
+    world.CreateJoint(&grip);
+    // The motors turn the robot towards the wheels' turn rate, and hold its
+    // turn against a push as far as the grip's torque allows.
+    b2MotorJointDef turn;
+    turn.Initialize(mCarrier, mBody);
+    turn.maxForce = 0.0f;
+    turn.maxTorque = mass.I * static_cast<float>(physics.gripAccel / (physics.wheelBase / 2.0));
+    turn.correctionFactor = 1.0f;
+    mTurn = static_cast<b2MotorJoint*>(world.CreateJoint(&turn));
 }
 
 void Robot::place(posicaoXY pos, double heading)
@@ -71,7 +92,7 @@ void Robot::place(posicaoXY pos, double heading)
     mBody->SetTransform(t.p, static_cast<float>(engineAngle(heading)));
     mBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
     mBody->SetAngularVelocity(0.0f);
-    mWheels->GetBodyA()->SetTransform(mBody->GetPosition(), mBody->GetAngle());
+    mCarrier->SetTransform(mBody->GetPosition(), mBody->GetAngle());
 }
 
 void Robot::moveTo(posicaoXY pos)
@@ -79,7 +100,7 @@ void Robot::moveTo(posicaoXY pos)
     mBody->SetTransform(b2Vec2(toUnits(pos.x), toUnits(pos.y)), mBody->GetAngle());
     mBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
     mBody->SetAngularVelocity(0.0f);
-    mWheels->GetBodyA()->SetTransform(mBody->GetPosition(), mBody->GetAngle());
+    mCarrier->SetTransform(mBody->GetPosition(), mBody->GetAngle());
 }
 
 void Robot::drive(const RobotBody& state, float h)
@@ -100,10 +121,11 @@ void Robot::drive(const RobotBody& state, float h)
     // The wheels hold the robot to a carrier that stands where it stands,
     // facing its way: the engine's solver keeps it from sliding sideways in
     // every sub-step, against whatever pushes it.
-    mWheels->GetBodyA()->SetTransform(body.GetPosition(), body.GetAngle());
+    mCarrier->SetTransform(body.GetPosition(), body.GetAngle());
     const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
     const float w = body.GetAngularVelocity();
-    mWheels->SetMotorSpeed(w + b2Clamp(turn - w, -maxSpin, maxSpin));
+    // The turn joint steers the angle towards where this sub-step's turn rate takes it.
+    mTurn->SetAngularOffset((w + b2Clamp(turn - w, -maxSpin, maxSpin)) * h);
     // Continuous collision against other robots while a point of the robot
     // moves further than the contact slop in a sub-step: without it a robot
     // driving into another sinks millimetres into it before the contact

@@ -38,6 +38,8 @@ public:
 private:
     const PhysicsSpec& mPhys;
     b2Body* mBody = nullptr;
-    /// \brief Its wheels: a joint to a carrier body that stands in for the ground.
-    b2WheelJoint* mWheels = nullptr;
+    /// \brief The ground under it: a body that stands where it stands, facing its way.
+    b2Body* mCarrier = nullptr;
+    /// \brief Its motors' turn, against the carrier.
+    b2MotorJoint* mTurn = nullptr;
 };

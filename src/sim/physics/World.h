@@ -51,7 +51,8 @@ private:
     void syncIn(std::vector<RobotBody>& robots, BallBody& ball);
     void syncOut(std::vector<RobotBody>& robots, BallBody& ball);
     void noteTouches(StepEvents& events);
-    bool passingEnds(const b2Body& kicker, const b2PolygonShape& hull) const;
+    /// \brief Has the ball passing through `kicker` come to rest in it?
+    bool stoppedIn(const b2Body& kicker) const;
     bool placeIsFree(std::size_t robot, posicaoXY at, double heading, const BallBody& ball) const;
 
     Field mField;

@@ -27,7 +27,7 @@ struct FieldSpec {
     double goalDepth = 100.0;
     /// \brief Legs of the right-angled triangular blocks that fill the four
     /// corners (mm); 0 leaves square corners.
-    double cornerBlock = 0.0;
+    double cornerBlock = 70.0;
 
     /// \brief Distance from a corner to the nearer goal post along the goal line.
     double poleOffset() const { return (width - goalWidth) / 2.0; }
@@ -40,7 +40,7 @@ enum class KickModel { Aimed, Mouth };
 struct PhysicsSpec {
     double timeStep = 0.066;
     /// \brief Engine steps inside each time step.
-    int subSteps = 12;
+    int subSteps = 6;
     /// \brief Wheel levels up to this magnitude do not turn the wheel.
     double deadBand = 26.5;
     /// \brief Wheel speed in mm/s per level above the dead band.
