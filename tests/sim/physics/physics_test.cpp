@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
 #include <tuple>
 
 #include "sim/physics/BodyShapes.h"
@@ -218,6 +220,16 @@ TEST(RobotMotion, TheMotorsReachTheWheelsSpeedAndTurnRate)
     s.steps(5);
     EXPECT_NEAR(s.robots[0].pos.x, still.pos.x, 1e-3);
     EXPECT_NEAR(s.robots[0].heading, still.heading, 1e-5);
+}
+
+// The engine's own step timer is replaced by the field's (it is never read):
+// a change of link order or file that brought back the clock reads would
+// cost an eighth of every step unnoticed.
+TEST(EngineTimer, TheEnginesStepsAreNotTimed)
+{
+    b2Timer timer;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(timer.GetMilliseconds(), 0.0f);
 }
 
 class SidePushTest : public ::testing::TestWithParam<int> {};
@@ -617,6 +629,26 @@ TEST(AimedKick, ItsKickerMeetsTheBallAgainOnceTheyHaveParted)
         EXPECT_FALSE(ballInsideRobot(s, s.robots[0]) && s.events.passing < 0) << "at step " << i;
     }
     EXPECT_TRUE(touchedAgain);
+}
+
+// A weak kick beside the mouth towards a wall close by: the ball comes back
+// into its kicker and stops there, gets its contact back and is pushed out.
+// While it lies inside, the step names the kicker as the one it passes.
+TEST(AimedKick, ABallThatStopsInItsKickerIsNamedPassingUntilItIsOut)
+{
+    for (const auto& [angleDeg, force, gap] : {std::tuple{110.0, 0.15, 0.0}, std::tuple{135.0, 0.1, 0.0},
+                                               std::tuple{105.0, 0.15, 2.0}, std::tuple{55.0, 0.2, 10.0}}) {
+        // Along the side wall y = +650, `gap` mm off it: kicks at positive angles go towards it.
+        Scene s(withRobots({{0, 650 - 37.5 - 2 - gap, 90}}));
+        s.ball.pos = relativeTo(s.robots[0], s.scenario.physics.mouthDepth, 0);
+        s.physics.command(s.robots[0], kick(angleDeg, force));
+        for (int i = 0; i < 30; ++i) {
+            s.steps(1);
+            EXPECT_FALSE(ballInsideRobot(s, s.robots[0]) && s.events.passing != 0)
+                << angleDeg << " degrees, force " << force << ", at step " << i;
+        }
+        EXPECT_FALSE(ballInsideRobot(s, s.robots[0])) << angleDeg << " degrees: out in the end";
+    }
 }
 
 TEST(KickTies, TheNearerRobotKicksAndAnExactTieIsDrawnWithoutFavouringAColour)
