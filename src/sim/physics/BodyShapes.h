@@ -15,7 +15,8 @@
 /// bodies of 0.1 to 10 units, and moves a body at most 2 units per sub-step:
 /// at 20 mm the ball (1.05) and a robot (3.75) sit inside that range, the
 /// contact slop is 0.1 mm, the field (75 units) is a fine static size, and
-/// the fastest kick (3000 mm/s) needs only 6 sub-steps of a 66 ms step.
+/// the fastest kick (3000 mm/s) needs 6 sub-steps of a 66 ms step (the
+/// fields run 8, so that robots meeting at speed do not press into each other).
 constexpr double kMmPerUnit = 20.0;
 
 /// \brief Engine length of `mm` millimetres.

@@ -10,13 +10,15 @@ namespace {
 // A robot moving further than this in a sub-step (engine units) gets
 // continuous collision: a few times the engine's contact slop.
 constexpr float kBulletMove = 4.0f * b2_linearSlop;
-// The grip's damper (engine units): its arm, long enough to act straight
-// sideways, and a damping that leaves a still robot pushed by another at
-// full power sliding well under a millimetre per second; the spring only
-// makes the engine treat it as soft, which it needs for a damper.
+// The wheels' sideways grip (engine units): a spring and damper between the
+// robot's centre and a point far out on its side, so that they act straight
+// sideways. The spring gives at most kMaxSlip before the wheels slide; at
+// that give it holds kGripHold times the motors' push, and it settles in
+// about kGripRelax seconds.
 constexpr float kGripArm = 100.0f;
-constexpr float kGripDamping = 1.0e5f;
-constexpr float kGripStiffness = 1.0e-3f;
+constexpr float kMaxSlip = 0.05f;
+constexpr float kGripHold = 2.0f;
+constexpr float kGripRelax = 0.1f;
 
 b2FixtureDef fixtureOf(const b2Shape& shape, std::uint16_t category, std::uint16_t meets)
 {
@@ -60,11 +62,10 @@ Robot::Robot(b2World& world, std::size_t index, const RobotSpec& robot, const Ph
     carrierDef.position = def.position;
     carrierDef.angle = def.angle;
     mCarrier = world.CreateBody(&carrierDef);
-    // The wheels' grip: a stiff damper from a point far out on the robot's
-    // side to its centre, so that the solver keeps the robot from sliding
-    // sideways. A damper has no position correction: when the contacts push
-    // bodies apart after the velocities, they may move a pressed robot
-    // sideways out of another (a rigid joint would hold it in the overlap).
+    // The wheels' grip: the engine solves a soft joint in its velocity pass and
+    // leaves it out of its position pass, where the contacts push pressed
+    // bodies apart, sideways too (a rigid joint would hold them in the overlap).
+    const float stiffness = kGripHold * mass.mass * toUnits(physics.motorAccel) / kMaxSlip;
     b2DistanceJointDef grip;
     grip.bodyA = mCarrier;
     grip.bodyB = mBody;
@@ -73,8 +74,8 @@ Robot::Robot(b2World& world, std::size_t index, const RobotSpec& robot, const Ph
     grip.length = kGripArm;
     grip.minLength = 0.0f;
     grip.maxLength = 2.0f * kGripArm;
-    grip.stiffness = kGripStiffness;
-    grip.damping = kGripDamping;
+    grip.stiffness = stiffness;
+    grip.damping = stiffness * kGripRelax;
     world.CreateJoint(&grip);
     // The motors turn the robot towards the wheels' turn rate, and hold its
     // turn against a push as far as the grip's torque allows.
@@ -93,6 +94,7 @@ void Robot::place(posicaoXY pos, double heading)
     mBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
     mBody->SetAngularVelocity(0.0f);
     mCarrier->SetTransform(mBody->GetPosition(), mBody->GetAngle());
+    mSlip = 0.0f;
 }
 
 void Robot::moveTo(posicaoXY pos)
@@ -101,6 +103,7 @@ void Robot::moveTo(posicaoXY pos)
     mBody->SetLinearVelocity(b2Vec2(0.0f, 0.0f));
     mBody->SetAngularVelocity(0.0f);
     mCarrier->SetTransform(mBody->GetPosition(), mBody->GetAngle());
+    mSlip = 0.0f;
 }
 
 void Robot::drive(const RobotBody& state, float h)
@@ -118,10 +121,13 @@ void Robot::drive(const RobotBody& state, float h)
     const float maxPush = toUnits(mPhys.motorAccel) * h;
     const float push = b2Clamp(forward - along, -maxPush, maxPush);
     body.ApplyForceToCenter((body.GetMass() * push / h) * ahead, true);
-    // The wheels hold the robot to a carrier that stands where it stands,
-    // facing its way: the engine's solver keeps it from sliding sideways in
-    // every sub-step, against whatever pushes it.
-    mCarrier->SetTransform(body.GetPosition(), body.GetAngle());
+    // The wheels grip the ground through a carrier that stands under the
+    // robot, facing its way, moved along with it every sub-step. It keeps the
+    // wheels' sideways give from the last sub-step; beyond kMaxSlip the
+    // wheels slide and the carrier follows the robot.
+    const b2Vec2 lastSide = mCarrier->GetWorldVector(b2Vec2(0.0f, 1.0f));
+    mSlip = b2Clamp(b2Dot(body.GetPosition() - mCarrier->GetPosition(), lastSide), -kMaxSlip, kMaxSlip);
+    mCarrier->SetTransform(body.GetPosition() - mSlip * body.GetWorldVector(b2Vec2(0.0f, 1.0f)), body.GetAngle());
     const float maxSpin = static_cast<float>(mPhys.motorAccel / (mPhys.wheelBase / 2.0)) * h;
     const float w = body.GetAngularVelocity();
     // The turn joint steers the angle towards where this sub-step's turn rate takes it.

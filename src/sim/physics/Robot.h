@@ -1,7 +1,8 @@
 #pragma once
 // One robot in the engine: a square body with its kicker mouth, on wheels
-// that roll along its axis and never sideways, driven by two motors with a
-// dead band; its kicker sends the ball off when the ball is within reach.
+// that roll along its axis and give at most a millimetre sideways before they
+// slide, driven by two motors with a dead band; its kicker sends the ball off
+// when the ball is within reach.
 
 #include <box2d/box2d.h>
 
@@ -38,8 +39,10 @@ public:
 private:
     const PhysicsSpec& mPhys;
     b2Body* mBody = nullptr;
-    /// \brief The ground under it: a body that stands where it stands, facing its way.
+    /// \brief Where its wheels grip the ground: a body under it, facing its way.
     b2Body* mCarrier = nullptr;
+    /// \brief How far (engine units) the robot stands to the left of its wheels' grip.
+    float mSlip = 0.0f;
     /// \brief Its motors' turn, against the carrier.
     b2MotorJoint* mTurn = nullptr;
 };

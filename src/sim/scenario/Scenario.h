@@ -40,7 +40,7 @@ enum class KickModel { Aimed, Mouth };
 struct PhysicsSpec {
     double timeStep = 0.066;
     /// \brief Engine steps inside each time step.
-    int subSteps = 6;
+    int subSteps = 8;
     /// \brief Wheel levels up to this magnitude do not turn the wheel.
     double deadBand = 26.5;
     /// \brief Wheel speed in mm/s per level above the dead band.
