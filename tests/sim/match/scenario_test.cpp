@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // every speed the engine is handed stays under its largest move per sub-step
                       std::make_pair("KICK_MAX_SPEED=9000\n", "KICK_MAX_SPEED"),
                       std::make_pair("WHEEL_BASE=10\n", "WHEEL_BASE"),
-                      std::make_pair("BALL_ROBOT_RESTITUTION=0.5\nKICK_MAX_SPEED=3200\n", "BALL_ROBOT_RESTITUTION"),
+                      std::make_pair("BALL_ROBOT_RESTITUTION=0.9\nKICK_MAX_SPEED=3000\n", "BALL_ROBOT_RESTITUTION"),
                       std::make_pair("STALL_DISTANCE=0\n", "STALL_DISTANCE"),
                       std::make_pair("CORNER_BLOCK=-1\n", "CORNER_BLOCK"),
                       std::make_pair("CORNER_BLOCK=450\n", "CORNER_BLOCK"),
