@@ -259,7 +259,7 @@ TEST_P(SidePushTest, AStillRobotPushedSideOnHolds)
     EXPECT_NEAR(wrapAngle(s.robots[0].heading - before.heading), 0.0, 0.01);
 }
 
-INSTANTIATE_TEST_SUITE_P(SubSteps, SidePushTest, ::testing::Values(4, 5, 6, 12, 24));
+INSTANTIATE_TEST_SUITE_P(SubSteps, SidePushTest, ::testing::Values(4, 5, 6, 8, 12, 24));
 
 TEST(RobotMotion, BadLevelsFromAClientNeverReachTheEngine)
 {
