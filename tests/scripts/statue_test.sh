@@ -50,9 +50,9 @@ PY
 # --- The floor of strength: agent never loses to it, in either colour ---
 # A field that limits kicks to the mouth's opening turns the agent's aimed kicks
 # into own goals (0-15 in 30 s); the check holds only where the physics honours
-# KICK_MODEL. With wheels that never slide the agent's robots stall against
-# still ones, and a 30 s match can end 0-0 (docs/field.md): not losing is
-# what holds on every seed measured.
+# KICK_MODEL. With wheels that hold the agent's robots can loop against a
+# wall with the ball, and a match can end 0-0 (seed 3, docs/field.md): not
+# losing is what holds on every seed measured.
 if grep -rqs "kickModel" "$root/src/sim/physics"; then
   for match in "1 blue" "2 yellow"; do
     read -r seed colour <<< "$match"
