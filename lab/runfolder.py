@@ -1,5 +1,5 @@
 """What a tournament's folder and a tuning run's folder share: how a new one
-is made and how their state file is written."""
+is made and how their state file is written and read."""
 import json
 import os
 import time
@@ -40,3 +40,14 @@ def write_json(path: str, obj, indent: int) -> None:
         json.dump(obj, f, indent=indent)
         f.write("\n")
     os.replace(path + ".partial", path)
+
+
+def read_json(folder: str, name: str, missing: str):
+    """The parsed file `name` of `folder`; refused with `missing` when there is
+    none. A file that cannot be read or parsed raises OSError or ValueError
+    for the caller, which knows what the file should have been."""
+    path = os.path.join(folder, name)
+    if not os.path.isfile(path):
+        raise Refused(missing)
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)

@@ -2,7 +2,6 @@
 match runs from (pinned programs, a copy of the lab and its config files),
 and the names of its match folders."""
 import fcntl
-import json
 import os
 import re
 import secrets
@@ -139,11 +138,9 @@ def new_id() -> str:
 
 def read_plan(folder: str) -> Plan:
     path = os.path.join(folder, PLAN)
-    if not os.path.isfile(path):
-        raise Refused(f"--resume {folder} is not a tournament folder (no {PLAN})")
     try:
-        with open(path, encoding="utf-8") as f:
-            return Plan.from_json(json.load(f))
+        plan = runfolder.read_json(folder, PLAN, f"--resume {folder} is not a tournament folder (no {PLAN})")
+        return Plan.from_json(plan)
     except (OSError, ValueError, KeyError, TypeError, IndexError) as e:
         raise Refused(f"{path} is not a tournament plan this lab can read ({e})") from None
 

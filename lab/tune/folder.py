@@ -2,7 +2,6 @@
 renamed after every round), the kit its matches run from (pinned programs,
 a copy of the lab and its config files, the scenario's copy pinned by its
 hash, as the tournament pins one) and the names of its match folders."""
-import json
 import os
 import re
 
@@ -28,11 +27,8 @@ def write_state(folder: str, state: dict) -> None:
 
 def read_state(folder: str) -> dict:
     path = os.path.join(folder, STATE)
-    if not os.path.isfile(path):
-        raise Refused(f"{folder} is not a tuning run folder (no {STATE})")
     try:
-        with open(path, encoding="utf-8") as f:
-            state = json.load(f)
+        state = runfolder.read_json(folder, STATE, f"{folder} is not a tuning run folder (no {STATE})")
         if state.get("format") != FORMAT:
             raise ValueError(f"format {state.get('format')}")
         params_of(state)

@@ -79,6 +79,17 @@ public:
         return answered;
     }
 
+    /// Skips world states until one with `mode` arrives; false after `ms` of silence.
+    bool waitForMode(const std::string& mode, int ms = 3000)
+    {
+        for (std::string d = receive(ms); !d.empty(); d = receive(ms)) {
+            if (d.find("<playMode>" + mode + "</playMode>") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     /// Reads and forgets whatever arrives for `ms`; how many world states came.
     int ignore(int ms)
     {

@@ -3,17 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "sim/link/ClientMessages.h"
 #include "sim/SimServer.h"
+#include "ScriptedClient.h"
 
 namespace {
 
@@ -112,56 +108,6 @@ TEST(ClientMessages, RandomBytesAndMutatedMessagesNeverCrash)
     SUCCEED();
 }
 
-// A scripted client on the loopback.
-class Client {
-public:
-    explicit Client(int serverPort, const char* host = "127.0.0.1")
-    {
-        mFd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in me{};
-        me.sin_family = AF_INET;
-        inet_pton(AF_INET, host, &me.sin_addr);
-        ::bind(mFd, reinterpret_cast<sockaddr*>(&me), sizeof me);
-        mServer.sin_family = AF_INET;
-        mServer.sin_port = htons(static_cast<uint16_t>(serverPort));
-        inet_pton(AF_INET, "127.0.0.1", &mServer.sin_addr);
-    }
-    ~Client() { ::close(mFd); }
-
-    void send(const std::string& text)
-    {
-        ::sendto(mFd, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&mServer), sizeof mServer);
-    }
-
-    // The next datagram, or "" after `ms`.
-    std::string receive(int ms = 2000)
-    {
-        pollfd p{mFd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0) {
-            return "";
-        }
-        std::string buf(70000, '\0');
-        const ssize_t n = ::recv(mFd, buf.data(), buf.size(), 0);
-        buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        return buf;
-    }
-
-    // Skips world states until one with `mode` arrives; false after `ms` of silence.
-    bool waitForMode(const std::string& mode, int ms = 3000)
-    {
-        for (std::string d = receive(ms); !d.empty(); d = receive(ms)) {
-            if (d.find("<playMode>" + mode + "</playMode>") != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    int mFd = -1;
-    sockaddr_in mServer{};
-};
-
 // The default scenario's nicknames: yellow GO, Y1, Y2, then blue GO, B1, B2.
 std::string nicknameOf(int vtId)
 {
@@ -207,8 +153,8 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     int status = -1;
     std::thread match([&] { status = server.run(summary); });
 
-    Client one(server.port());
-    Client intruder(server.port());
+    ScriptedClient one(server.port());
+    ScriptedClient intruder(server.port());
     one.send(request(1));
     EXPECT_EQ(one.receive(), "<connect>true</connect>");
     EXPECT_EQ(one.receive(), kServerConnect);
@@ -236,7 +182,7 @@ TEST(ServerOnLoopback, HandshakeCommandsAndHostileTrafficAreCountedAndTheMatchGo
     intruder.send(std::string(65000, '<'));
 
     // The second robot's agent asks late and never replies: the robot stays free.
-    Client two(server.port());
+    ScriptedClient two(server.port());
     two.send(request(2));
     EXPECT_EQ(two.receive(), "<connect>true</connect>");
 
@@ -278,12 +224,12 @@ TEST(ServerOnLoopback, AnUnfinishedHandshakeLeavesTheRobotFreeAndWrongNicknamesA
 
     {
         // Asks, gets the answer, and goes away before replying.
-        Client lost(server.port());
+        ScriptedClient lost(server.port());
         lost.send(request(1));
         EXPECT_EQ(lost.receive(), "<connect>true</connect>");
         EXPECT_EQ(lost.receive(), kServerConnect);
     }
-    Client restarted(server.port());
+    ScriptedClient restarted(server.port());
     restarted.send(request(1));
     EXPECT_EQ(restarted.receive(), "<connect>true</connect>");
     EXPECT_EQ(restarted.receive(), kServerConnect);
@@ -292,7 +238,7 @@ TEST(ServerOnLoopback, AnUnfinishedHandshakeLeavesTheRobotFreeAndWrongNicknamesA
 
     // A five a side yellow team's robots 4 and 5 (Y3, Y4) against blue's GO and B1; a
     // nickname in another case; the other side's keeper asking as the yellow one.
-    Client intruder(server.port());
+    ScriptedClient intruder(server.port());
     const std::pair<int, const char*> wrong[] = {{4, "Y3"}, {5, "Y4"}, {2, "y1"}, {6, "GO"}, {4, "Y3"}};
     for (const auto& [vtId, nickname] : wrong) {
         intruder.send(request(vtId, "Client", nickname));
@@ -302,12 +248,12 @@ TEST(ServerOnLoopback, AnUnfinishedHandshakeLeavesTheRobotFreeAndWrongNicknamesA
     intruder.send("<connect>true</connect>");
 
     // Declining the server's connect message leaves the robot free for another agent.
-    Client declining(server.port());
+    ScriptedClient declining(server.port());
     declining.send(request(3));
     EXPECT_EQ(declining.receive(), "<connect>true</connect>");
     EXPECT_EQ(declining.receive(), kServerConnect);
     declining.send("<connect>false</connect>");
-    Client third(server.port());
+    ScriptedClient third(server.port());
     third.send(request(3));
     EXPECT_EQ(third.receive(), "<connect>true</connect>");
     EXPECT_EQ(third.receive(), kServerConnect);
